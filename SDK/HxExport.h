@@ -1,0 +1,8 @@
+#ifndef HX_EXPORT_H
+#define HX_EXPORT_H
+
+// Marks what the plug-in library exports: the host's view and nothing else.
+// Everything else is built with hidden visibility.
+#define HX_EXPORT __attribute__((visibility("default")))
+
+#endif  // HX_EXPORT_H
