@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> definedDynamicSymbols() {
+    const std::string command = std::string("nm -D --defined-only -C '") + PLUGIN_LIBRARY_PATH + "'";
+    std::vector<std::string> symbols;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return symbols;
+    }
+    char line[4096];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        std::string text(line);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+            text.pop_back();
+        }
+        // "<address> <type> <name>"
+        const size_t second = text.find(' ', text.find(' ') + 1);
+        if (second != std::string::npos) {
+            symbols.push_back(text.substr(second + 1));
+        }
+    }
+    pclose(pipe);
+    return symbols;
+}
+
+}  // namespace
+
+TEST(ExportedSymbols, OnlyTheHostViewIsExported) {
+    const std::vector<std::string> symbols = definedDynamicSymbols();
+    ASSERT_FALSE(symbols.empty()) << "nm found no symbols in " << PLUGIN_LIBRARY_PATH;
+    const std::regex hostView(
+        "^((typeinfo|typeinfo name|vtable|VTT|construction vtable) for )?"
+        "(HxAbstractPlugin|HxTurntableHardware|HxVorandelTurntableControl)(::.*|-in-.*)?$"
+        "|^TurntableHardwarePrivate::(hardwareOpenSucceeded|hardwareDisconnected|"
+        "turntableRotationStopped)$");
+    for (const std::string& symbol : symbols) {
+        EXPECT_TRUE(std::regex_match(symbol, hostView)) << "exported: " << symbol;
+    }
+}
+
+TEST(ExportedSymbols, HostViewIsComplete) {
+    const std::vector<std::string> symbols = definedDynamicSymbols();
+    const std::vector<std::string> required = {
+        "HxAbstractPlugin::setLastError(std::__cxx11::basic_string<char, std::char_traits<char>, "
+        "std::allocator<char> >)",
+        "HxTurntableHardware::hardwareDisconnected(unsigned long)",
+        "TurntableHardwarePrivate::hardwareOpenSucceeded",
+        "TurntableHardwarePrivate::hardwareDisconnected",
+        "TurntableHardwarePrivate::turntableRotationStopped",
+        "vtable for HxAbstractPlugin",
+        "typeinfo for HxTurntableHardware",
+        "HxVorandelTurntableControl::HxVorandelTurntableControl()",
+        "vtable for HxVorandelTurntableControl",
+    };
+    for (const std::string& name : required) {
+        bool found = false;
+        for (const std::string& symbol : symbols) {
+            found = found || symbol == name;
+        }
+        EXPECT_TRUE(found) << "missing: " << name;
+    }
+}
+
+TEST(ExportedSymbols, DeviceLayerStaysHidden) {
+    for (const std::string& symbol : definedDynamicSymbols()) {
+        EXPECT_EQ(symbol.find("FTDIController"), std::string::npos) << symbol;
+        EXPECT_EQ(symbol.find("HxDCMotor"), std::string::npos) << symbol;
+        EXPECT_EQ(symbol.find("HxStepperMotor"), std::string::npos) << symbol;
+        EXPECT_EQ(symbol.find("FT_"), std::string::npos) << symbol;
+    }
+}
