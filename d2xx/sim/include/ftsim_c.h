@@ -1,0 +1,44 @@
+/* C interface of the simulated FT245R bench, for tools that load libftd2xx.so
+ * indirectly: a program finds these with dlsym to know it runs on the
+ * simulator. They act on the process-wide world, which exists without a C++
+ * Bench; constructing a Bench replaces it. */
+#ifndef FTSIM_C_H
+#define FTSIM_C_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define FTSIM_C_API __attribute__((visibility("default")))
+
+/** 1: this libftd2xx.so is the simulator. */
+FTSIM_C_API int ftsim_is_simulator(void);
+/** Empties the world (no device). 0 on success, -1 while a C++ Bench lives. */
+FTSIM_C_API int ftsim_reset(void);
+/** Adds a stepper turntable; identityRow -1 writes no identity record.
+ *  Returns the device index or -1. */
+FTSIM_C_API int ftsim_add_stepper_device(const char* description, const char* serial,
+                                         int identityRow, unsigned stepsPerRevolution,
+                                         int enableActiveHigh, int clockwiseActiveHigh);
+/** Adds a DC counter turntable; returns the device index or -1. */
+FTSIM_C_API int ftsim_add_dc_device(const char* description, const char* serial,
+                                    int identityRow, unsigned long long countNanoseconds);
+/** Every D2XX call on a device takes that long. 0 on success. */
+FTSIM_C_API int ftsim_set_call_delay_us(unsigned microseconds);
+/** Writes the device's pins as a VCD file. 0 on success, -1 on failure. */
+FTSIM_C_API int ftsim_write_vcd(int device, const char* path);
+/** Stepper board counters; 0 for a device without a stepper board. */
+FTSIM_C_API long long ftsim_stepper_position(int device);
+FTSIM_C_API unsigned long long ftsim_stepper_pulses(int device);
+FTSIM_C_API unsigned long long ftsim_stepper_lost(int device);
+FTSIM_C_API unsigned ftsim_shots(int device);
+/** DC board counts turned; 0 for a device without a DC board. */
+FTSIM_C_API unsigned long long ftsim_dc_counts(int device);
+/** Devices in the world (plugged or not). */
+FTSIM_C_API int ftsim_device_count(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* FTSIM_C_H */
