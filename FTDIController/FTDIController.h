@@ -1,0 +1,358 @@
+#ifndef FTDI_CONTROLLER_H
+#define FTDI_CONTROLLER_H
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ftd2xx.h"
+
+/// The device layer: one object owns at most one FT245R, opened through the
+/// D2XX library and driven in asynchronous bit-bang mode.
+///
+/// It finds turntables (availableDeviceIndexes), opens and closes the device,
+/// reads and writes the 8-byte identity record at the start of the EEPROM user
+/// area, keeps the shadow byte of the data port with the one-byte pin layer,
+/// keeps the rotation parameters and the bookkept global position, and runs
+/// the start/stop protocol of the rotation worker whose body each motor driver
+/// (HxDCMotor, HxStepperMotor) supplies.
+///
+/// Threads: the host calls the public operations; one worker per controller
+/// runs a move. Every port access (the handle, the shadow byte, the D2XX call)
+/// is serialised by an internal lock held for that single access only, never
+/// across a Wait. Parameters and angles that the worker and the host share are
+/// atomics. Subclasses must therefore touch m_ftdiHandle and m_packet only
+/// through the operations of this class (GetPacket, SetMaskBits,
+/// writeChipByte, ...), never directly.
+class FTDIController {
+public:
+    /// The kind of device sought or identified by the identity record.
+    enum CompanyDeviceType : int32_t {
+        UnknownDevice = 0,      ///< any device whose description matches; no record consulted
+        VorandelTurntable = 1,  ///< a turntable; the kind both motor drivers declare
+        VorandelRail = 2,       ///< a rail; declared only
+    };
+
+    /// One discovered device.
+    struct IndexID {
+        int32_t fdtiIndex;  ///< index in the D2XX device list, as openDevice takes it
+        int32_t deviceID;   ///< writtenId of the identity record; -1 when not consulted
+    };
+
+    /// The devices found by one discovery, in D2XX list order.
+    using DeviceIndexes = std::vector<IndexID>;
+
+    /// What the board supports; set by each driver's constructor.
+    struct TurntableProfile {
+        bool bSupportsDirection;
+        bool bSupportsSpeed;
+        bool bSupportsLockUnlock;
+    };
+
+    /// Direction of the next move. A clockwise move lowers the global angle.
+    enum ENUM_ROTATION_DIRECTION : int32_t {
+        TT_TURN_UNDEFINED = 0,
+        TT_TURN_CLOCKWISE = 1,
+        TT_TURN_COUNTER_CLOCKWISE = 2,
+    };
+
+    /// The worker of one move: a thread plus its running flag (FTDIThread.h).
+    struct FTDIThread;
+
+    /// Error codes of the device layer, kept in m_lastError.
+    enum ENUM_ERROR : int32_t {
+        TT_ERROR_OK = 0,
+        TT_ERROR_READ_FAILED = 1,
+        TT_ERROR_WRITE_FAILED = 2,
+        TT_ERROR_INITIALIZATION_FAILED = 3,
+        TT_ERROR_NULL_HANDLE = 4,
+        TT_ERROR_FUNCTION_NOT_IMPLEMENTED = 5,
+        TT_ERROR_FUNCTION_NOT_SUPPORTED = 6,
+        TT_ERROR_UNDEFINED_ROTATION_DIRECTION = 7,
+        TT_ERROR_UNDEFINED_COUNTS_PER_REVOLUTION = 8,
+    };
+
+    /// Does not close the device (the owner calls closeDevice first). It joins
+    /// and releases an ended or retired worker; a worker that still runs is
+    /// stopped and joined as a last resort, but subclasses must stop it in
+    /// their own destructor (stopRotationWorker) because the worker uses them.
+    /// Called on a worker's own thread (from its end-of-move callback) the
+    /// destructor cannot join that thread: it detaches it, which is safe
+    /// because the worker only returns after its callback.
+    virtual ~FTDIController();
+
+    FTDIController(const FTDIController&) = delete;
+    FTDIController& operator=(const FTDIController&) = delete;
+
+    // ---- Discovery, connection and identity record ----
+
+    /// Lists the attached devices that are not open anywhere and whose
+    /// description contains chipName (byte-exact). For a kind other than
+    /// UnknownDevice each candidate is opened briefly and listed only when its
+    /// identity record carries that kind; UnknownDevice lists every candidate
+    /// without opening it. A null chipName matches nothing. Leaves no device
+    /// open and stores no error.
+    static DeviceIndexes availableDeviceIndexes(const char* chipName,
+                                                CompanyDeviceType deviceType);
+
+    /// Opens the device at D2XX list index `index` at 1000000 baud with a 2 ms
+    /// latency timer, writing nothing to the port. Index -1 fails with the text
+    /// "No available device found."; a failing FT_Open stores a text by status
+    /// (statuses above 5 leave the text as it was) and leaves no handle.
+    /// errorString may be null. An object that already holds a handle closes
+    /// it and fails without text.
+    virtual bool openDevice(int index, std::wstring* errorString);
+
+    /// Closes the handle (also a null one) and forgets it. A move still
+    /// running is stopped and joined first, so no worker uses a closed handle.
+    void closeDevice();
+
+    /// Stores the identity record (signature 0xF4D1, version 1, this object's
+    /// kind, writtenId) in the first 8 bytes of the EEPROM user area. A user
+    /// area below 8 bytes is enlarged by emptying the serial number and the
+    /// manufacturer id, at most once per call.
+    bool writeToEEPROM(short writtenId);
+
+    /// True when the user area starts with a valid record of this object's
+    /// kind; then *writtenId receives its writtenId (when writtenId is not
+    /// null). On false *writtenId is unchanged.
+    bool readFromEEPROM(short* writtenId);
+
+    /// The last error code stored by SetFTDIError.
+    ENUM_ERROR GetLastFTDIError() const;
+    TurntableProfile GetTurntableProfile() const;
+
+    /// Base: does nothing and returns false.
+    virtual bool triggerShutterRelease();
+
+    // ---- Rotation parameters and position ----
+
+    /// Prepares the board (virtual Initialize) and starts the driver's worker
+    /// (virtual StartRotationThread). False without a device
+    /// (TT_ERROR_NULL_HANDLE), when Initialize refuses
+    /// (TT_ERROR_INITIALIZATION_FAILED), and while a move is still running: a
+    /// running move is left alone, Initialize is not called and no code is
+    /// recorded. Failure to create the thread propagates as std::system_error.
+    bool startRotation();
+
+    /// Clears the running flag, waits until the worker (its end-of-move
+    /// callback included) has returned and releases it; repeats while that
+    /// callback started another move, so it returns with no worker running.
+    /// False only without a device (TT_ERROR_NULL_HANDLE). True and nothing
+    /// done when no worker is held. Called on the worker's own thread it only
+    /// clears the flag of a running move and returns.
+    bool stopRotation();
+
+    /// The running flag of the held worker; false when none is held.
+    bool IsTurntableRotating() const;
+    /// !IsTurntableRotating().
+    bool IsTurntableStopped() const;
+
+    /// Sets the next move's length in counts; a negative count flips the
+    /// direction. 0 selects continuous rotation and keeps the target angle.
+    /// Without counts per revolution it records
+    /// TT_ERROR_UNDEFINED_COUNTS_PER_REVOLUTION and returns 0. Returns the
+    /// stored count converted to int (INT_MIN stores 2147483648, which
+    /// reads back as INT_MIN).
+    int SetRotationIncrementInCounts(int iRotateCounts);
+
+    /// Sets the next move's length in degrees, rounded half up to whole
+    /// counts; a negative value flips the direction. Returns the increment
+    /// actually set. 0.0, no counts per revolution, a non-finite value or one
+    /// whose count does not fit a signed 64-bit integer: returns 0.0 and
+    /// changes nothing.
+    double SetRotationIncrementInDegrees(double dRotateDegrees);
+
+    /// Continuous rotation for the next move: the stored count becomes 0;
+    /// direction and angles are kept.
+    void SetRotationContinuous();
+
+    /// Turns an absolute target angle into an increment in the current
+    /// direction (never the shorter way round). A non-finite target or the
+    /// direction TT_TURN_UNDEFINED changes nothing.
+    void SetRotationNextGlobalPositionInDegrees(double dGlobalDegree);
+
+    /// The current angle becomes 0.0; the target angle is kept.
+    void SetRotationGlobalOriginHere();
+
+    void SetRotationDirection(ENUM_ROTATION_DIRECTION direction);
+    void SetRotationClockwise();
+    void SetRotationCounterClockwise();
+    void SetClockwiseActiveHigh(bool bClockwiseActiveHigh);
+    /// SetClockwiseActiveHigh(false).
+    void SetClockwiseActiveLow();
+    void SetMotorEnableActiveHigh(bool bMotorEnableActiveHigh);
+    /// SetMotorEnableActiveHigh(false).
+    void SetMotorEnableActiveLow();
+    void SetUSBEnableActiveHigh(bool bUSBEnableActiveHigh);
+    /// SetUSBEnableActiveHigh(false).
+    void SetUSBEnableActiveLow();
+    /// Counts per revolution; the stored count and the angles are kept.
+    void SetCountsPerRevolution(unsigned int nCountsPerRotation);
+    /// How long a stepper pulse is held, in milliseconds.
+    void SetRotationSpeed(unsigned int nSpeed);
+
+    /// Stores the lock flag. With changeControllerBits and the lock off, the
+    /// motor-enable line goes to its inactive level in one port write;
+    /// otherwise nothing is written (locking does not enable the motor).
+    void SetLockMotorWhenIdle(bool bLock, bool changeControllerBits);
+
+    ENUM_ROTATION_DIRECTION GetRotationDirection() const;
+    bool GetClockwiseIsActiveHigh() const;
+    bool GetMotorEnableIsActiveHigh() const;
+    bool GetUSBEnableIsActiveHigh() const;
+    int GetCountsPerRevolution() const;
+    int GetCountsToRotate() const;
+    /// The stored count in degrees; 0.0 without counts per revolution.
+    double GetRotationIncrementInDegrees() const;
+    unsigned int GetRotationSpeed() const;
+    bool GetLockMotorWhenIdle() const;
+
+protected:
+    explicit FTDIController(CompanyDeviceType deviceType);
+
+    /// Base: true. Called by startRotation before every move.
+    virtual bool Initialize();
+
+    /// Base: starts nothing, false. Drivers start their worker through
+    /// launchRotationWorker.
+    virtual bool StartRotationThread();
+
+    /// Stores error in m_lastError and returns false, for every code.
+    bool SetFTDIError(ENUM_ERROR error);
+
+    // ---- Pin layer ----
+
+    /// (packet AND NOT mask) OR (mask AND value).
+    static unsigned char SetMaskBits(unsigned char packet, unsigned char mask,
+                                     unsigned char value);
+    /// Updates the shadow byte only; nothing is sent.
+    void SetMaskBits(unsigned char mask, unsigned char value);
+    /// Sends the shadow byte: writeChipByte(shadow).
+    bool writeChipByte();
+    /// Purges the transmit buffer and writes one byte; records TT_ERROR_OK or
+    /// TT_ERROR_WRITE_FAILED (failed status or not exactly one byte). Returns
+    /// SetFTDIError's result: always false. The shadow byte is not changed.
+    bool writeChipByte(unsigned char byteToWrite);
+    /// Purges the receive buffer and reads one fresh sample of the port;
+    /// records TT_ERROR_OK or TT_ERROR_READ_FAILED; returns the byte AND mask
+    /// (0 when the read fails or delivers nothing).
+    unsigned char readChipByte(unsigned char mask);
+    /// FT_SetBitMode(handle, mask, mode); nothing recorded.
+    void setBitMode(unsigned char mask, unsigned char mode);
+    /// Busy-waits on the wall clock until miliSec whole milliseconds have
+    /// passed; the clock is read at least twice. Never sleeps or yields.
+    static void Wait(int miliSec);
+
+    /// The shadow byte, read under the port lock.
+    unsigned char GetPacket() const;
+
+    // ---- Position bookkeeping ----
+
+    /// The target angle becomes fmod(dAngle, 360).
+    void SetNextGlobalPositionAngle(double dAngle);
+    /// The target angle becomes the current angle (end of every move).
+    void UpdateGlobalPositionAngleAfterRotation();
+
+    // ---- Worker protocol for the drivers ----
+
+    /// The one way a driver's StartRotationThread starts its worker, which
+    /// runs worker(this). Releases an ended previous worker first (joins it,
+    /// or, when called on that worker's own thread from its end-of-move
+    /// callback, keeps it as retired for a later start from another thread,
+    /// stopRotation or the destructor to join). Refuses with false while a
+    /// move is running. The new worker sees its flag true and m_rotationThread
+    /// holding its object from its first read on. If the thread cannot be
+    /// created, m_rotationThread is restored and std::system_error propagates.
+    bool launchRotationWorker(void (*worker)(FTDIController*));
+
+    /// Stops and joins a running worker and releases every held one; for the
+    /// drivers' destructors, so that no worker outlives the driver. Works with
+    /// the device closed. On a worker's own thread it only clears the flag.
+    void stopRotationWorker();
+
+    /// Worker side, lock-free: whether the current move is to go on
+    /// (m_rotationThread.load()->isThreadRunning.load()). Call only from the
+    /// worker while its move has not ended.
+    bool IsRotationRequested() const;
+    /// Worker side, lock-free: ends the move's running flag. After this (and
+    /// the end-of-move steps) the worker must not touch m_rotationThread again.
+    void EndRotationFlag();
+
+    // ---- Constants ----
+
+    static const unsigned char MASK_ALL = 255;
+    static const unsigned char MASK_COUNTER = 15;
+    static const unsigned char MASK_IN_OUT_PINS = 239;
+    static const unsigned char MASK_ROTATION_STATUS = 16;
+    static const unsigned char MASK_START = 32;
+    static const unsigned char MASK_MODE_SET = 64;
+    static const unsigned char MASK_LOAD_COUNTERS = 128;
+    static const unsigned char MASK_STEP_MOTOR_ENABLE = 1;
+    static const unsigned char MASK_STEP_MOTOR_DIR = 2;
+    static const unsigned char MASK_STEP_MOTOR_PULSE = 4;
+    static const unsigned char MASK_STEP_USB_ENABLE = 8;
+    static const unsigned char MASK_STEP_FOCUS = 16;
+    static const unsigned char MASK_STEP_SHUTTER = 32;
+    static const unsigned char BITS_ON = 255;
+    static const unsigned char BITS_OFF = 0;
+    static const unsigned char BITMODE_RESET = 0;
+    static const unsigned char BITMODE_ASYNC_BITBANG = 1;
+    static constexpr double DEGREES_PER_REVOLUTION = 360.0;
+
+    // ---- Data ----
+
+    /// The open device, null when none; only under the port lock.
+    FT_HANDLE m_ftdiHandle;
+    /// Shadow of the wanted output levels; only under the port lock.
+    unsigned char m_packet;
+    std::atomic<ENUM_ERROR> m_lastError;
+    std::atomic<ENUM_ROTATION_DIRECTION> m_rotationDirection;
+    std::atomic<bool> m_bClockwiseActiveHigh;
+    std::atomic<bool> m_bMotorEnableActiveHigh;
+    std::atomic<bool> m_bUSBEnableActiveHigh;
+    std::atomic<unsigned int> m_nCountsPerRevolution;
+    std::atomic<unsigned int> m_nCountsToRotate;
+    std::atomic<double> m_dCurrentGlobalPositionAngle;
+    std::atomic<double> m_dMoveToGlobalPositionAngle;
+    std::atomic<unsigned int> m_nRotationSpeed;
+    std::atomic<bool> m_bLockMotorWhenIdle;
+    /// The worker of the current or last move; null when none is held.
+    std::atomic<FTDIThread*> m_rotationThread;
+    TurntableProfile m_turntableProfile;
+
+private:
+    /// The identity record in memory; stored little-endian, 8 bytes.
+    struct EEPROMData {
+        uint16_t signature;
+        int16_t version;
+        int16_t companyDeviceType;
+        int16_t writtenId;
+    };
+
+    static const uint16_t EEPROM_SIGNATURE = 62673;
+    static const int16_t EEPROM_VERSION = 1;
+
+    bool writeChipByteLocked(unsigned char byteToWrite);
+    bool readRecordLocked(short* writtenId);
+    void releaseWorkers(bool detachOwnThread);
+    void joinAndRelease(std::unique_lock<std::mutex>& lock, FTDIThread* ended);
+
+    const CompanyDeviceType m_companyDeviceType;
+
+    /// Serialises every port access; held for one access only.
+    mutable std::mutex m_portMutex;
+    /// Guards the worker bookkeeping; never held across a join or a callout.
+    mutable std::mutex m_threadMutex;
+    std::condition_variable m_threadReleased;
+    /// An ended worker that started its successor from its own thread and so
+    /// could not be joined then.
+    FTDIThread* m_retiredThread;
+};
+
+#include "FTDIThread.h"
+
+#endif  // FTDI_CONTROLLER_H
