@@ -1,0 +1,165 @@
+#include "HxDCMotor.h"
+
+#include <cstdint>
+
+#include "HxVorandelTurntableControl.h"
+
+namespace {
+
+// The counter's preset for a run of one count; also what stops the board.
+constexpr unsigned char PRESET_ONE_COUNT = 14;
+// The longest run the 4-bit counter can count.
+constexpr uint8_t MAX_RUN_COUNTS = 16;
+
+constexpr int START_ATTEMPTS = 100;
+constexpr int STOP_ATTEMPTS = 20;
+// How long the board gets to react to a start or a stop before it is asked.
+constexpr int SETTLE_MS = 100;
+
+}  // namespace
+
+HxDCMotor::HxDCMotor(HxVorandelTurntableControl* vorandelTurntableControl)
+    : FTDIController(VorandelTurntable), m_vorandelTurntableControl(vorandelTurntableControl) {
+    m_turntableProfile.bSupportsDirection = false;
+    m_turntableProfile.bSupportsSpeed = false;
+    m_turntableProfile.bSupportsLockUnlock = false;
+}
+
+HxDCMotor::~HxDCMotor() {
+    stopRotationWorker();
+}
+
+bool HxDCMotor::openDevice(int index, std::wstring* errorString) {
+    if (!FTDIController::openDevice(index, errorString))
+        return false;
+
+    setBitMode(MASK_IN_OUT_PINS, BITMODE_RESET);
+    Wait(10);
+    setBitMode(MASK_IN_OUT_PINS, BITMODE_ASYNC_BITBANG);
+
+    SetMaskBits(MASK_START, BITS_OFF);
+    SetMaskBits(MASK_MODE_SET, BITS_OFF);
+    SetMaskBits(MASK_COUNTER, PRESET_ONE_COUNT);
+    SetMaskBits(MASK_LOAD_COUNTERS, BITS_OFF);
+    writeChipByte();
+
+    SetMaskBits(MASK_LOAD_COUNTERS, BITS_ON);
+    writeChipByte();
+    return true;
+}
+
+bool HxDCMotor::triggerShutterRelease() {
+    return false;
+}
+
+bool HxDCMotor::StartRotationThread() {
+    return launchRotationWorker(&HxDCMotor::rotationThread);
+}
+
+bool HxDCMotor::LoadCounters() {
+    SetMaskBits(MASK_LOAD_COUNTERS, BITS_OFF);
+    writeChipByte();
+    SetMaskBits(MASK_LOAD_COUNTERS, BITS_ON);
+    writeChipByte();
+    return true;
+}
+
+bool HxDCMotor::StartTurntable() {
+    for (int tryStep = 1; tryStep <= START_ATTEMPTS; ++tryStep) {
+        SetMaskBits(MASK_START, BITS_OFF);
+        writeChipByte();
+        SetMaskBits(MASK_START, BITS_ON);
+        writeChipByte();
+        SetMaskBits(MASK_START, BITS_OFF);
+        writeChipByte();
+        Wait(SETTLE_MS);
+        if (ReadIsTurntableRotating())
+            return true;
+    }
+    return false;
+}
+
+bool HxDCMotor::ReadIsTurntableStopped() {
+    return readChipByte(MASK_ROTATION_STATUS) != 0;
+}
+
+bool HxDCMotor::ReadIsTurntableRotating() {
+    return !ReadIsTurntableStopped();
+}
+
+void HxDCMotor::rotationThread(FTDIController* thisController) {
+    auto* motor = static_cast<HxDCMotor*>(thisController);
+
+    // An exception leaving a thread function ends the host's whole process, so
+    // each stage is fenced on its own: a failure in one still lets the move
+    // end with the board stopped, and the owner is told exactly once.
+    try {
+        int32_t nNumberOfSteps = motor->GetCountsToRotate();
+        const bool bContinuousRotation = nNumberOfSteps == 0;
+        bool bCompletedCounts = false;
+        // Length of the run last started; subtracted when the table is next
+        // seen standing, whether or not its start was confirmed.
+        uint8_t counter = 0;
+
+        motor->SetMaskBits(MASK_MODE_SET, BITS_OFF);
+        motor->writeChipByte();
+
+        bool bContinueRotation = true;
+        while (bContinueRotation) {
+            if (motor->ReadIsTurntableStopped()) {
+                if (bContinuousRotation) {
+                    motor->SetMaskBits(MASK_COUNTER, PRESET_ONE_COUNT);
+                    motor->writeChipByte();
+                    motor->LoadCounters();
+                    motor->SetMaskBits(MASK_MODE_SET, BITS_ON);
+                    motor->writeChipByte();
+                    motor->StartTurntable();
+                } else {
+                    nNumberOfSteps -= counter;
+                    if (nNumberOfSteps <= 0) {
+                        bCompletedCounts = true;
+                    } else {
+                        counter = static_cast<uint8_t>(nNumberOfSteps & 15);
+                        motor->SetMaskBits(MASK_COUNTER, static_cast<unsigned char>(15 - counter));
+                        if (counter == 0)
+                            counter = MAX_RUN_COUNTS;
+                        motor->writeChipByte();
+                        motor->LoadCounters();
+                        motor->SetMaskBits(MASK_MODE_SET, BITS_OFF);
+                        motor->writeChipByte();
+                        motor->StartTurntable();
+                    }
+                }
+            }
+
+            const bool bThreadIsRunning = motor->IsRotationRequested();
+            Wait(1);
+            bContinueRotation = bThreadIsRunning && (!bCompletedCounts || bContinuousRotation);
+        }
+    } catch (...) {
+    }
+
+    try {
+        int iNumberOfTries = 0;
+        bool bStillTurning = true;
+        while (bStillTurning) {
+            ++iNumberOfTries;
+            motor->SetMaskBits(MASK_COUNTER, PRESET_ONE_COUNT);
+            motor->writeChipByte();
+            motor->LoadCounters();
+            motor->SetMaskBits(MASK_MODE_SET, BITS_OFF);
+            motor->writeChipByte();
+            Wait(SETTLE_MS);
+            bStillTurning = motor->ReadIsTurntableRotating() && iNumberOfTries < STOP_ATTEMPTS;
+        }
+    } catch (...) {
+    }
+
+    motor->EndRotationFlag();
+    motor->UpdateGlobalPositionAngleAfterRotation();
+    try {
+        if (motor->m_vorandelTurntableControl)
+            motor->m_vorandelTurntableControl->turntableRotationStoppedHelper();
+    } catch (...) {
+    }
+}

@@ -1,0 +1,65 @@
+#ifndef HX_DC_MOTOR_H
+#define HX_DC_MOTOR_H
+
+#include <string>
+
+#include "FTDIController.h"
+
+class HxVorandelTurntableControl;
+
+/// Driver of the DC-motor counter board: a 4-bit hardware counter preset on
+/// bits 0 to 3, a rotation-status input (bit 4, high while the table stands),
+/// a start strobe, a run-mode line and a load strobe. The board counts each
+/// run itself; the worker splits a move into runs of at most 16 counts, loads
+/// and starts each run and watches the status line.
+class HxDCMotor : public FTDIController {
+public:
+    /// vorandelTurntableControl owns this driver and is told of the end of
+    /// every move; it may be null (nobody is told).
+    explicit HxDCMotor(HxVorandelTurntableControl* vorandelTurntableControl);
+
+    /// Stops and joins a move that still runs, so that no worker outlives the
+    /// driver it uses. The owner normally stops the move itself before.
+    ~HxDCMotor() override;
+
+    /// Opens the device, switches it to asynchronous bit-bang with the status
+    /// pin as the only input (reset, 10 ms, bit-bang) and loads preset 14 in
+    /// counted mode: one write with the load strobe low, one with it high.
+    /// False, with nothing written, when the device cannot be opened.
+    bool openDevice(int index, std::wstring* errorString) override;
+
+    /// The board has no camera lines: false, touching neither the port nor
+    /// the last error.
+    bool triggerShutterRelease() override;
+
+private:
+    /// Starts rotationThread for this driver; false only while a move runs.
+    bool StartRotationThread() override;
+
+    /// The worker: waits for the table to stand, then loads and starts one
+    /// run after another (the first N mod 16 counts, then 16 each; presets
+    /// 15 - c, counted mode), or keeps restarting a continuous run when the
+    /// count is 0, polling the status every 1 ms until the count is done or a
+    /// stop is requested. Then the stop sequence (preset 14, counted mode, up
+    /// to 20 attempts of 100 ms), the flag cleared, the position set to the
+    /// target and the owner told, exactly once. No exception leaves it.
+    static void rotationThread(FTDIController* thisController);
+
+    /// Up to 100 attempts of a low, high, low start strobe and 100 ms, until
+    /// the status line reports turning. False when it never did.
+    bool StartTurntable();
+
+    /// Takes the preset already in the shadow byte into the counter: one
+    /// write with the load strobe low, one with it high. Always true.
+    bool LoadCounters();
+
+    /// One port read: the status line is high (the table stands).
+    bool ReadIsTurntableStopped();
+
+    /// !ReadIsTurntableStopped(): one port read. A failed read reads as turning.
+    bool ReadIsTurntableRotating();
+
+    HxVorandelTurntableControl* const m_vorandelTurntableControl;
+};
+
+#endif  // HX_DC_MOTOR_H

@@ -1,0 +1,124 @@
+#include "HxStepperMotor.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+#include "HxVorandelTurntableControl.h"
+
+HxStepperMotor::HxStepperMotor(HxVorandelTurntableControl* vorandelTurntableControl)
+    : FTDIController(VorandelTurntable), m_vorandelTurntableControl(vorandelTurntableControl) {
+    m_turntableProfile.bSupportsDirection = true;
+    m_turntableProfile.bSupportsSpeed = true;
+    m_turntableProfile.bSupportsLockUnlock = true;
+}
+
+HxStepperMotor::~HxStepperMotor() {
+    stopRotationWorker();
+}
+
+bool HxStepperMotor::openDevice(int index, std::wstring* errorString) {
+    if (!FTDIController::openDevice(index, errorString))
+        return false;
+
+    setBitMode(MASK_ALL, BITMODE_RESET);
+    Wait(10);
+    setBitMode(MASK_ALL, BITMODE_ASYNC_BITBANG);
+
+    SetMaskBits(MASK_STEP_FOCUS, BITS_OFF);
+    SetMaskBits(MASK_STEP_SHUTTER, BITS_OFF);
+    writeChipByte();
+    return true;
+}
+
+bool HxStepperMotor::triggerShutterRelease() {
+    if (IsTurntableRotating())
+        return false;
+
+    SetMaskBits(MASK_STEP_FOCUS, BITS_ON);
+    writeChipByte();
+    Wait(500);
+
+    SetMaskBits(MASK_STEP_SHUTTER, BITS_ON);
+    writeChipByte();
+    Wait(500);
+
+    SetMaskBits(MASK_STEP_FOCUS, BITS_OFF);
+    SetMaskBits(MASK_STEP_SHUTTER, BITS_OFF);
+    writeChipByte();
+    return true;
+}
+
+bool HxStepperMotor::Initialize() {
+    const bool clockwiseHigh = GetClockwiseIsActiveHigh();
+    switch (GetRotationDirection()) {
+        case TT_TURN_CLOCKWISE:
+            SetMaskBits(MASK_STEP_MOTOR_DIR, clockwiseHigh ? BITS_ON : BITS_OFF);
+            break;
+        case TT_TURN_COUNTER_CLOCKWISE:
+            SetMaskBits(MASK_STEP_MOTOR_DIR, clockwiseHigh ? BITS_OFF : BITS_ON);
+            break;
+        default:
+            return SetFTDIError(TT_ERROR_UNDEFINED_ROTATION_DIRECTION);
+    }
+
+    SetMaskBits(MASK_STEP_MOTOR_ENABLE, GetMotorEnableIsActiveHigh() ? BITS_ON : BITS_OFF);
+    SetMaskBits(MASK_STEP_USB_ENABLE, GetUSBEnableIsActiveHigh() ? BITS_ON : BITS_OFF);
+    SetMaskBits(MASK_STEP_FOCUS, BITS_OFF);
+    SetMaskBits(MASK_STEP_SHUTTER, BITS_OFF);
+    writeChipByte();
+    return true;
+}
+
+bool HxStepperMotor::StartRotationThread() {
+    return launchRotationWorker(&HxStepperMotor::rotationThread);
+}
+
+void HxStepperMotor::rotationThread(FTDIController* thisController) {
+    auto* stepperMotor = static_cast<HxStepperMotor*>(thisController);
+
+    // An exception leaving a thread function ends the host's whole process, so
+    // each stage is fenced on its own: a failure in one still lets the move
+    // end, and the owner is told exactly once.
+    try {
+        uint32_t nNumberOfSteps = static_cast<uint32_t>(stepperMotor->GetCountsToRotate());
+        const unsigned char packet = stepperMotor->GetPacket();
+        const uint32_t nSpeed = stepperMotor->GetRotationSpeed();
+        // Wait takes an int; a speed beyond it would turn into no wait at all.
+        const int highTime = static_cast<int>(std::min<uint32_t>(nSpeed, INT_MAX));
+
+        const bool bContinuousRotation = nNumberOfSteps == 0;
+        bool bCompletedCounts = false;
+
+        // Both pulse bytes are built once; the pulse bit never enters m_packet.
+        const unsigned char dataOn = SetMaskBits(packet, MASK_STEP_MOTOR_PULSE, BITS_ON);
+        const unsigned char dataOff = SetMaskBits(packet, MASK_STEP_MOTOR_PULSE, BITS_OFF);
+
+        bool bContinueRotation = true;
+        while (bContinueRotation) {
+            Wait(1);
+            stepperMotor->writeChipByte(dataOn);
+            Wait(highTime);
+            stepperMotor->writeChipByte(dataOff);
+
+            if (!bContinuousRotation && --nNumberOfSteps == 0)
+                bCompletedCounts = true;
+
+            const bool bThreadIsRunning = stepperMotor->IsRotationRequested();
+            bContinueRotation = bThreadIsRunning && (!bCompletedCounts || bContinuousRotation);
+        }
+    } catch (...) {
+    }
+
+    stepperMotor->EndRotationFlag();
+    try {
+        stepperMotor->SetLockMotorWhenIdle(stepperMotor->GetLockMotorWhenIdle(), true);
+    } catch (...) {
+    }
+    stepperMotor->UpdateGlobalPositionAngleAfterRotation();
+    try {
+        if (stepperMotor->m_vorandelTurntableControl)
+            stepperMotor->m_vorandelTurntableControl->turntableRotationStoppedHelper();
+    } catch (...) {
+    }
+}

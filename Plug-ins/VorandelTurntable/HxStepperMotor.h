@@ -1,0 +1,57 @@
+#ifndef HX_STEPPER_MOTOR_H
+#define HX_STEPPER_MOTOR_H
+
+#include <string>
+
+#include "FTDIController.h"
+
+class HxVorandelTurntableControl;
+
+/// Driver of the stepper board: enable, direction and step lines, the board's
+/// USB-enable line and the camera's focus and shutter-release lines, all
+/// outputs of the data port. Every step pulse is timed by the worker thread
+/// itself, one port write per edge.
+class HxStepperMotor : public FTDIController {
+public:
+    /// vorandelTurntableControl owns this driver and is told of the end of
+    /// every move; it may be null (nobody is told).
+    explicit HxStepperMotor(HxVorandelTurntableControl* vorandelTurntableControl);
+
+    /// Stops and joins a move that still runs, so that no worker outlives the
+    /// driver it uses. The owner normally stops the move itself before.
+    ~HxStepperMotor() override;
+
+    /// Opens the device and switches every pin to an output in asynchronous
+    /// bit-bang mode (reset, 10 ms, bit-bang), then writes the shadow byte
+    /// with focus and shutter low: 0 on a fresh driver. False, with nothing
+    /// written, when the device cannot be opened.
+    bool openDevice(int index, std::wstring* errorString) override;
+
+    /// Fires the camera: focus high, 500 ms, shutter high, 500 ms, then both
+    /// low in one write. Blocks for at least 1000 ms and returns true. While
+    /// a move runs it refuses with false and writes nothing, because every
+    /// step pulse rewrites the whole port from the move's snapshot and would
+    /// cut the focus and shutter lines short.
+    bool triggerShutterRelease() override;
+
+private:
+    /// Prepares a move in one port write: direction by polarity, motor enable
+    /// and USB-enable active, focus and shutter low. With the direction
+    /// undefined it records TT_ERROR_UNDEFINED_ROTATION_DIRECTION, returns
+    /// false and leaves every line as it was.
+    bool Initialize() override;
+
+    /// Starts rotationThread for this driver; false only while a move runs.
+    bool StartRotationThread() override;
+
+    /// The worker: one pulse (1 ms low, high write, speed ms, low write) per
+    /// count, or until stopped when the count is 0, with the flag read after
+    /// every pulse. It then clears the flag, releases the motor unless it is
+    /// to stay locked, sets the position to the target and tells the owner,
+    /// exactly once. No exception leaves it.
+    static void rotationThread(FTDIController* thisController);
+
+    HxVorandelTurntableControl* const m_vorandelTurntableControl;
+};
+
+#endif  // HX_STEPPER_MOTOR_H
