@@ -95,8 +95,7 @@ public:
     /// identity record carries that kind; UnknownDevice lists every candidate
     /// without opening it. A null chipName matches nothing. Leaves no device
     /// open and stores no error.
-    static DeviceIndexes availableDeviceIndexes(const char* chipName,
-                                                CompanyDeviceType deviceType);
+    static DeviceIndexes availableDeviceIndexes(const char* chipName, CompanyDeviceType deviceType);
 
     /// Opens the device at D2XX list index `index` at 1000000 baud with a 2 ms
     /// latency timer, writing nothing to the port. Index -1 fails with the text
@@ -227,8 +226,7 @@ protected:
     // ---- Pin layer ----
 
     /// (packet AND NOT mask) OR (mask AND value).
-    static unsigned char SetMaskBits(unsigned char packet, unsigned char mask,
-                                     unsigned char value);
+    static unsigned char SetMaskBits(unsigned char packet, unsigned char mask, unsigned char value);
     /// Updates the shadow byte only; nothing is sent.
     void SetMaskBits(unsigned char mask, unsigned char value);
     /// Sends the shadow byte: writeChipByte(shadow).
@@ -338,6 +336,7 @@ private:
 
     bool writeChipByteLocked(unsigned char byteToWrite);
     bool readRecordLocked(short* writtenId);
+    bool releaseEndedWorkers(std::unique_lock<std::mutex>& lock, FTDIThread*& current);
     void releaseWorkers(bool detachOwnThread);
     void joinAndRelease(std::unique_lock<std::mutex>& lock, FTDIThread* ended);
 

@@ -1,0 +1,69 @@
+#include "FTDIController.h"
+
+const unsigned char FTDIController::MASK_ALL;
+const unsigned char FTDIController::MASK_COUNTER;
+const unsigned char FTDIController::MASK_IN_OUT_PINS;
+const unsigned char FTDIController::MASK_ROTATION_STATUS;
+const unsigned char FTDIController::MASK_START;
+const unsigned char FTDIController::MASK_MODE_SET;
+const unsigned char FTDIController::MASK_LOAD_COUNTERS;
+const unsigned char FTDIController::MASK_STEP_MOTOR_ENABLE;
+const unsigned char FTDIController::MASK_STEP_MOTOR_DIR;
+const unsigned char FTDIController::MASK_STEP_MOTOR_PULSE;
+const unsigned char FTDIController::MASK_STEP_USB_ENABLE;
+const unsigned char FTDIController::MASK_STEP_FOCUS;
+const unsigned char FTDIController::MASK_STEP_SHUTTER;
+const unsigned char FTDIController::BITS_ON;
+const unsigned char FTDIController::BITS_OFF;
+const unsigned char FTDIController::BITMODE_RESET;
+const unsigned char FTDIController::BITMODE_ASYNC_BITBANG;
+const uint16_t FTDIController::EEPROM_SIGNATURE;
+const int16_t FTDIController::EEPROM_VERSION;
+
+FTDIController::FTDIController(CompanyDeviceType deviceType)
+    : m_ftdiHandle(nullptr),
+      m_packet(0),
+      m_lastError(TT_ERROR_OK),
+      m_rotationDirection(TT_TURN_CLOCKWISE),
+      m_bClockwiseActiveHigh(true),
+      m_bMotorEnableActiveHigh(true),
+      m_bUSBEnableActiveHigh(true),
+      m_nCountsPerRevolution(0),
+      m_nCountsToRotate(0),
+      m_dCurrentGlobalPositionAngle(0.0),
+      m_dMoveToGlobalPositionAngle(0.0),
+      m_nRotationSpeed(0),
+      m_bLockMotorWhenIdle(true),
+      m_rotationThread(nullptr),
+      m_turntableProfile{false, false, false},
+      m_companyDeviceType(deviceType),
+      m_retiredThread(nullptr) {}
+
+FTDIController::~FTDIController() {
+    releaseWorkers(true);
+}
+
+bool FTDIController::SetFTDIError(ENUM_ERROR error) {
+    m_lastError.store(error);
+    return false;
+}
+
+FTDIController::ENUM_ERROR FTDIController::GetLastFTDIError() const {
+    return m_lastError.load();
+}
+
+FTDIController::TurntableProfile FTDIController::GetTurntableProfile() const {
+    return m_turntableProfile;
+}
+
+bool FTDIController::triggerShutterRelease() {
+    return false;
+}
+
+bool FTDIController::Initialize() {
+    return true;
+}
+
+bool FTDIController::StartRotationThread() {
+    return false;
+}

@@ -1,0 +1,122 @@
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "FTDIController.h"
+
+namespace {
+
+// The description field is 64 bytes and need not be terminated: search a
+// terminated copy so that the search never runs past the record.
+bool descriptionContains(const FT_DEVICE_LIST_INFO_NODE& record, const char* chipName) {
+    char description[sizeof(record.Description) + 1];
+    std::memcpy(description, record.Description, sizeof(record.Description));
+    description[sizeof(record.Description)] = '\0';
+    return std::strstr(description, chipName) != nullptr;
+}
+
+const wchar_t* openFailureText(FT_STATUS status) {
+    switch (status) {
+        case FT_INVALID_HANDLE:
+            return L"Invalid handle.";
+        case FT_DEVICE_NOT_FOUND:
+            return L"Device not found";
+        case FT_DEVICE_NOT_OPENED:
+            return L"Device not opened";
+        case FT_IO_ERROR:
+            return L"IO Error";
+        case FT_INSUFFICIENT_RESOURCES:
+            return L"Insufficient resources";
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace
+
+FTDIController::DeviceIndexes FTDIController::availableDeviceIndexes(const char* chipName,
+                                                                     CompanyDeviceType deviceType) {
+    DeviceIndexes result;
+    if (chipName == nullptr)
+        return result;
+
+    FTDIController probe(deviceType);
+
+    DWORD deviceCount = 0;
+    if (FT_CreateDeviceInfoList(&deviceCount) != FT_OK || deviceCount == 0)
+        return result;
+
+    std::vector<FT_DEVICE_LIST_INFO_NODE> records(deviceCount);
+    DWORD filledCount = deviceCount;
+    // A failed listing may have filled nothing: read no record then.
+    if (FT_GetDeviceInfoList(records.data(), &filledCount) != FT_OK)
+        return result;
+    const DWORD usable = std::min(filledCount, deviceCount);
+
+    for (DWORD dev = 0; dev < usable; ++dev) {
+        FT_DEVICE_LIST_INFO_NODE& record = records[dev];
+        if (record.Flags & FT_FLAGS_OPENED)
+            continue;
+        if (!descriptionContains(record, chipName))
+            continue;
+        if (deviceType == UnknownDevice) {
+            result.push_back({static_cast<int32_t>(dev), -1});
+            continue;
+        }
+        if (FT_Open(static_cast<int>(dev), &record.ftHandle) != FT_OK)
+            continue;
+
+        short writtenId = -1;
+        bool found;
+        {
+            std::lock_guard<std::mutex> lock(probe.m_portMutex);
+            probe.m_ftdiHandle = record.ftHandle;
+            found = probe.readRecordLocked(&writtenId);
+            probe.m_ftdiHandle = nullptr;
+        }
+        if (found)
+            result.push_back({static_cast<int32_t>(dev), static_cast<int32_t>(writtenId)});
+        FT_Close(record.ftHandle);
+    }
+    return result;
+}
+
+bool FTDIController::openDevice(int index, std::wstring* errorString) {
+    if (index == -1) {
+        if (errorString)
+            *errorString = L"No available device found.";
+        return false;
+    }
+
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    if (m_ftdiHandle != nullptr) {
+        // Each connection uses a fresh object; a second open is refused and
+        // does not keep a handle that nobody would close.
+        FT_Close(m_ftdiHandle);
+        m_ftdiHandle = nullptr;
+        return false;
+    }
+
+    const FT_STATUS status = FT_Open(index, &m_ftdiHandle);
+    if (status == FT_OK) {
+        FT_SetBaudRate(m_ftdiHandle, 1000000);
+        FT_SetLatencyTimer(m_ftdiHandle, 2);
+        return true;
+    }
+
+    if (errorString) {
+        if (const wchar_t* text = openFailureText(status))
+            *errorString = text;
+    }
+    m_ftdiHandle = nullptr;
+    return false;
+}
+
+void FTDIController::closeDevice() {
+    // A worker still running would go on using the handle after it is closed.
+    stopRotationWorker();
+
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    FT_Close(m_ftdiHandle);
+    m_ftdiHandle = nullptr;
+}

@@ -1,0 +1,15 @@
+#include "FTDIThread.h"
+
+FTDIController::FTDIThread::FTDIThread()
+    : std::thread(), isThreadRunning(true), joinClaimed(false) {}
+
+FTDIController::FTDIThread::FTDIThread(void (*function)(FTDIController*),
+                                       FTDIController* controller)
+    : FTDIThread() {
+    start(function, controller);
+}
+
+void FTDIController::FTDIThread::start(void (*function)(FTDIController*),
+                                       FTDIController* controller) {
+    static_cast<std::thread&>(*this) = std::thread(function, controller);
+}
