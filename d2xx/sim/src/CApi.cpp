@@ -1,0 +1,124 @@
+// The C interface for tools: it acts on the process-wide world.
+#include "ftsim_c.h"
+
+#include "Locked.h"
+#include "ftsim/DeviceSpec.h"
+#include "ftsim/Trace.h"
+
+using namespace ftsim;
+
+namespace {
+int addDevice(const DeviceSpec& spec) {
+    return withWorld([&](World& w) {
+        const int index = w.addDevice(spec.config());
+        w.trace.initialLines[index] = w.devices.back()->lines;
+        return index;
+    });
+}
+
+DeviceSpec baseSpec(const char* description, const char* serial, int identityRow) {
+    DeviceSpec spec;
+    if (description)
+        spec.description(description);
+    if (serial)
+        spec.serial(serial);
+    if (identityRow >= 0)
+        spec.identity(std::int16_t(identityRow));
+    return spec;
+}
+
+template <typename T, typename F>
+T onDevice(int device, T fallback, F f) {
+    try {
+        return withDevice(device, [&](SimDevice& d, World&) { return f(d); });
+    } catch (const std::exception&) {
+        return fallback;
+    }
+}
+}  // namespace
+
+extern "C" {
+
+int ftsim_is_simulator(void) { return 1; }
+
+int ftsim_reset(void) {
+    std::lock_guard<std::mutex> lock(worldMutex());
+    if (benchAlive())
+        return -1;  // the C++ Bench owns the world
+    replaceWorld();
+    return 0;
+}
+
+int ftsim_add_stepper_device(const char* description, const char* serial, int identityRow,
+                             unsigned stepsPerRevolution, int enableActiveHigh,
+                             int clockwiseActiveHigh) {
+    try {
+        return addDevice(baseSpec(description, serial, identityRow)
+                             .stepper(StepperSpec()
+                                          .stepsPerRevolution(stepsPerRevolution)
+                                          .enableActiveHigh(enableActiveHigh != 0)
+                                          .clockwiseActiveHigh(clockwiseActiveHigh != 0)));
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+int ftsim_add_dc_device(const char* description, const char* serial, int identityRow,
+                        unsigned long long countNanoseconds) {
+    try {
+        return addDevice(baseSpec(description, serial, identityRow)
+                             .dcBoard(DcSpec().countNanoseconds(std::int64_t(countNanoseconds))));
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+int ftsim_set_call_delay_us(unsigned microseconds) {
+    withWorld([&](World& w) { w.callDelayNs = std::int64_t(microseconds) * 1000; });
+    return 0;
+}
+
+int ftsim_write_vcd(int device, const char* path) {
+    if (!path)
+        return -1;
+    return Trace().writeVcd(path, device) ? 0 : -1;
+}
+
+long long ftsim_stepper_position(int device) {
+    return onDevice(device, 0LL, [](SimDevice& d) {
+        return d.kind == BoardKind::Stepper ? (long long)stepperOf(d).position : 0LL;
+    });
+}
+
+unsigned long long ftsim_stepper_pulses(int device) {
+    return onDevice(device, 0ULL, [](SimDevice& d) {
+        return d.kind == BoardKind::Stepper ? (unsigned long long)stepperOf(d).counted : 0ULL;
+    });
+}
+
+unsigned long long ftsim_stepper_lost(int device) {
+    return onDevice(device, 0ULL, [](SimDevice& d) {
+        if (d.kind != BoardKind::Stepper)
+            return 0ULL;
+        const StepperModel& s = stepperOf(d);
+        return (unsigned long long)(s.lostDisabled + s.lostFast);
+    });
+}
+
+unsigned ftsim_shots(int device) {
+    return onDevice(device, 0u, [](SimDevice& d) {
+        return d.kind == BoardKind::Stepper ? unsigned(stepperOf(d).shots.size()) : 0u;
+    });
+}
+
+unsigned long long ftsim_dc_counts(int device) {
+    return onDevice(device, 0ULL, [](SimDevice& d) {
+        return d.kind == BoardKind::Dc ? (unsigned long long)dcOf(d).countsAt(now()) : 0ULL;
+    });
+}
+
+int ftsim_device_count(void) {
+    return withWorld([](World& w) { return int(w.devices.size()); });
+}
+
+}  // extern "C"

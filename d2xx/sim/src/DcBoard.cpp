@@ -1,0 +1,54 @@
+#include "ftsim/DcBoard.h"
+
+#include "Locked.h"
+
+namespace ftsim {
+
+namespace {
+template <typename F>
+auto onDc(int device, F f) {
+    return withDevice(device, [&](SimDevice& d, World&) { return f(dcOf(d)); });
+}
+}  // namespace
+
+std::uint64_t DcBoard::countsTurned() const {
+    return onDc(m_device, [](DcModel& dc) { return dc.countsAt(now()); });
+}
+
+std::uint64_t DcBoard::runsStarted() const {
+    return onDc(m_device, [](DcModel& dc) { return std::uint64_t(dc.presets.size()); });
+}
+
+std::vector<std::uint8_t> DcBoard::runPresets() const {
+    return onDc(m_device, [](DcModel& dc) { return dc.presets; });
+}
+
+std::vector<DcRun> DcBoard::runs() const {
+    return onDc(m_device, [](DcModel& dc) { return dc.runs; });
+}
+
+std::uint64_t DcBoard::startEdges() const {
+    return onDc(m_device, [](DcModel& dc) { return dc.startEdges; });
+}
+
+bool DcBoard::isTurning() const {
+    return onDc(m_device, [](DcModel& dc) { return dc.turningAt(now()); });
+}
+
+std::uint8_t DcBoard::latchedPreset() const {
+    return onDc(m_device, [](DcModel& dc) { return dc.latched; });
+}
+
+void DcBoard::setCountNanoseconds(std::int64_t ns) {
+    onDc(m_device, [&](DcModel& dc) { dc.countNs = ns > 0 ? ns : 1; });
+}
+
+std::int64_t DcBoard::countNanoseconds() const {
+    return onDc(m_device, [](DcModel& dc) { return dc.countNs; });
+}
+
+void DcBoard::setNeverStarts(bool never) {
+    onDc(m_device, [&](DcModel& dc) { dc.neverStarts = never; });
+}
+
+}  // namespace ftsim

@@ -1,0 +1,66 @@
+#include "StepperModel.h"
+
+namespace ftsim {
+
+namespace {
+constexpr std::uint8_t kEnable = 0x01;
+constexpr std::uint8_t kDirection = 0x02;
+constexpr std::uint8_t kStep = 0x04;
+constexpr std::uint8_t kFocus = 0x10;
+constexpr std::uint8_t kShutter = 0x20;
+
+bool rose(std::uint8_t before, std::uint8_t after, std::uint8_t bit) {
+    return !(before & bit) && (after & bit);
+}
+bool changed(std::uint8_t before, std::uint8_t after, std::uint8_t bit) {
+    return (before ^ after) & bit;
+}
+}  // namespace
+
+StepperModel::StepperModel(const StepperSpec& stepperSpec) : spec(stepperSpec) {
+    enabled = !spec.getEnableActiveHigh();  // all lines start low
+}
+
+void StepperModel::onLines(std::uint8_t before, std::uint8_t after, TimeNs time) {
+    enabled = (bool(after & kEnable) == spec.getEnableActiveHigh());
+
+    // Lines changed in one byte change together: the step edge sees the
+    // enable and direction levels of that same byte.
+    if (rose(before, after, kStep)) {
+        const double rate = spec.getMaxStepRate();
+        if (!enabled) {
+            ++lostDisabled;
+        } else if (rate > 0.0 && m_hasStepped && double(time - m_lastStep) < 1e9 / rate) {
+            ++lostFast;
+        } else {
+            const bool clockwise = (bool(after & kDirection) == spec.getClockwiseActiveHigh());
+            position += clockwise ? 1 : -1;
+            ++counted;
+            stepTimes.push_back(time);
+            m_lastStep = time;
+            m_hasStepped = true;
+        }
+    }
+    if (changed(before, after, kFocus)) {
+        const bool high = after & kFocus;
+        lineEvents.push_back(LineEvent{LineEvent::Focus, high, time});
+        if (high)
+            m_focusRoseAt = time;
+    }
+    if (changed(before, after, kShutter)) {
+        const bool high = after & kShutter;
+        lineEvents.push_back(LineEvent{LineEvent::Shutter, high, time});
+        // Focus falling in the same byte still counts: it is high up to that instant.
+        const bool focusHigh = (before & kFocus) && m_focusRoseAt >= 0;
+        if (high && focusHigh)
+            shots.push_back(Shot{m_focusRoseAt, time});
+    }
+}
+
+const char* StepperModel::pinName(int bit) const {
+    static const char* const names[8] = {"enable", "dir",     "step", "usb_enable",
+                                         "focus",  "shutter", "d6",   "d7"};
+    return names[bit & 7];
+}
+
+}  // namespace ftsim

@@ -1,0 +1,59 @@
+// The process-wide simulated world behind the D2XX functions.
+#ifndef FTSIM_SRC_WORLD_H
+#define FTSIM_SRC_WORLD_H
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "SimDevice.h"
+#include "TraceLog.h"
+#include "ftsim/DeviceConfig.h"
+
+namespace ftsim {
+
+/// An open handle: the token the caller holds, mapped to its device.
+struct HandleEntry {
+    int device;
+    bool dead;  ///< its device was unplugged: every call gives FT_IO_ERROR
+};
+
+/// Devices, handles and trace. Everything is reached under worldMutex().
+class World {
+public:
+    World();
+
+    int addDevice(const DeviceConfig& config);
+    /// Carries out unplugs scheduled for `time` or earlier.
+    void runSchedule(TimeNs time);
+    void unplug(int device);
+    /// Bench indexes of the devices in the D2XX list, in list order.
+    std::vector<int> listed() const;
+    /// A fresh handle token for `device`. Tokens are never reused, so a stale
+    /// handle from an earlier world or a closed device is always unknown.
+    FT_HANDLE newHandle(int device);
+    SimDevice* deviceAt(int index);
+
+    TimeNs start;
+    std::vector<std::unique_ptr<SimDevice>> devices;
+    std::unordered_map<std::uintptr_t, HandleEntry> handles;
+    TraceLog trace;
+    std::int64_t callDelayNs = 0;
+    std::int64_t writeDelayNs = 0;
+    DWORD listedCount = 0;  ///< devices counted by the last FT_CreateDeviceInfoList
+};
+
+/// The lock around the world.
+std::mutex& worldMutex();
+/// The current world; call with worldMutex() held.
+World& world();
+/// Installs a fresh, empty world; call with worldMutex() held.
+void replaceWorld();
+/// Whether a C++ Bench owns the world; call with worldMutex() held.
+bool& benchAlive();
+
+}  // namespace ftsim
+
+#endif  // FTSIM_SRC_WORLD_H
