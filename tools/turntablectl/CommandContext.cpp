@@ -1,0 +1,155 @@
+#include "CommandContext.h"
+
+#include <dlfcn.h>
+
+#include <iterator>
+
+#include "CommandFailure.h"
+#include "ModelCatalogue.h"
+#include "PluginLocation.h"
+
+namespace {
+
+// A library named libftd2xx.so loaded first satisfies the plug-in's
+// dependency on that name, whatever directory it came from.
+void* preloadD2xx(const std::string& path, std::string* error) {
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (library == nullptr) {
+        const char* why = dlerror();
+        *error = why != nullptr ? why : "cannot load " + path;
+    }
+    return library;
+}
+
+}  // namespace
+
+CommandContext::CommandContext(const CommonOptions& options) : m_options(options) {
+    std::string error;
+    if (!m_options.d2xxPath.empty()) {
+        m_d2xxLibrary = preloadD2xx(m_options.d2xxPath, &error);
+        if (m_d2xxLibrary == nullptr) {
+            throw CommandFailure(EXIT_RUNTIME_FAILURE, "cannot load the D2XX library: " + error);
+        }
+    }
+    const std::string path =
+        m_options.pluginPath.empty() ? PluginLocation::defaultPluginPath() : m_options.pluginPath;
+    m_plugin = TurntablePlugin::load(path, &error);
+    if (!m_plugin && m_d2xxLibrary == nullptr && error.find("libftd2xx.so") != std::string::npos) {
+        // Installed without the vendor's library: fall back on the simulator
+        // installed with the package, so that the embedded default still runs.
+        const std::string bundled = PluginLocation::bundledSimulatorPath();
+        std::string preloadError;
+        if (!bundled.empty() && (m_d2xxLibrary = preloadD2xx(bundled, &preloadError))) {
+            m_plugin = TurntablePlugin::load(path, &error);
+        }
+    }
+    if (!m_plugin) {
+        throw CommandFailure(EXIT_RUNTIME_FAILURE, "cannot load the plug-in: " + error);
+    }
+
+    m_bench = SimulatedBench::find();
+    if (m_bench) {
+        SimulatedBench::Setup setup = m_options.sim;
+        setup.row = size_t(m_options.simModel);
+        if (!m_bench->attach(setup, &error)) {
+            throw CommandFailure(EXIT_RUNTIME_FAILURE, "simulated turntable: " + error);
+        }
+    } else if (m_options.simOptionsGiven) {
+        std::fprintf(stderr,
+                     "turntablectl: the plug-in drives real hardware (vendor D2XX library); "
+                     "the --sim-* and --trace options do not apply\n");
+    }
+    m_session = std::make_unique<HostSession>(*m_plugin);
+}
+
+CommandContext::~CommandContext() {
+    m_session.reset();
+    m_bench.reset();
+    m_plugin.reset();
+    if (m_d2xxLibrary != nullptr) {
+        dlclose(m_d2xxLibrary);
+    }
+}
+
+HostSession::Discovery CommandContext::discoverOrFail() {
+    HostSession::Discovery discovery = m_session->discover();
+    if (!discovery.found()) {
+        throw CommandFailure(EXIT_NO_TURNTABLE, discovery.error);
+    }
+    return discovery;
+}
+
+CommandContext::Opened CommandContext::openOrFail() {
+    const HostSession::Discovery discovery = discoverOrFail();
+    Opened opened;
+    opened.identified = discovery.identified();
+    opened.row = m_options.model ? size_t(*m_options.model) : 0;
+
+    if (opened.identified && opened.row == 0) {
+        opened.label = discovery.names.front();
+    } else {
+        opened.label = ModelCatalogue::row(opened.row)->label;
+    }
+
+    std::string error;
+    if (!m_session->open(opened.row, &error)) {
+        if (error.empty()) {
+            error = "the turntable could not be opened (the plug-in gave no reason)";
+        }
+        throw CommandFailure(EXIT_OPEN_FAILED, "cannot open " + opened.label + ": " + error);
+    }
+
+    unsigned counts = m_options.counts;
+    if (counts == 0 && m_bench && m_options.sim.countsPerRevolution != 0) {
+        counts = m_bench->countsPerRevolution();  // a small simulated table
+    }
+    if (counts == 0 && m_bench && m_plugin->hardware().stepsPerRevolution() == 0) {
+        counts = m_bench->countsPerRevolution();  // the expert row has no preset
+    }
+    if (counts != 0) {
+        m_plugin->SetCountsPerRevolution(counts);
+    }
+    if (m_options.speed) {
+        m_plugin->SetRotationSpeed(*m_options.speed);
+    }
+    opened.counts = m_plugin->hardware().stepsPerRevolution();
+    return opened;
+}
+
+int CommandContext::finish(int code) {
+    if (m_finished) {
+        return code;
+    }
+    m_finished = true;
+    m_session->close();
+    if (!m_options.tracePath.empty() && m_bench) {
+        if (m_bench->writeTrace(m_options.tracePath)) {
+            std::fprintf(stderr, "turntablectl: port trace written to %s\n",
+                         m_options.tracePath.c_str());
+        } else {
+            std::fprintf(stderr, "turntablectl: cannot write the port trace to %s\n",
+                         m_options.tracePath.c_str());
+            if (code == EXIT_OK) {
+                code = EXIT_RUNTIME_FAILURE;
+            }
+        }
+    }
+    return code;
+}
+
+std::string CommandContext::boardSummary() const {
+    if (!m_bench || !m_bench->hasDevice()) {
+        return "";
+    }
+    const SimulatedBench::Counters c = m_bench->counters();
+    char text[200];
+    if (c.stepper) {
+        std::snprintf(text, sizeof text,
+                      "simulated board: position %lld steps, %llu pulses, %llu lost, "
+                      "%u shutter releases",
+                      c.position, c.pulses, c.lost, c.shots);
+    } else {
+        std::snprintf(text, sizeof text, "simulated board: %llu counts turned", c.dcCounts);
+    }
+    return text;
+}

@@ -1,0 +1,59 @@
+#ifndef TURNTABLECTL_COMMAND_CONTEXT_H
+#define TURNTABLECTL_COMMAND_CONTEXT_H
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "CommonOptions.h"
+#include "HostSession.h"
+#include "SimulatedBench.h"
+#include "TurntablePlugin.h"
+
+/// Everything a command works with: the loaded plug-in, the host session over
+/// it, and the simulated bench when there is one. Failures leave as
+/// CommandFailure with the matching exit status.
+class CommandContext {
+public:
+    /// The turntable a command opened.
+    struct Opened {
+        std::string label;        ///< the model's name as the plug-in lists it
+        size_t row = 0;           ///< the row it was opened by
+        bool identified = false;  ///< the turntable carries an identity record
+        unsigned counts = 0;      ///< counts per revolution in force
+    };
+
+    /// Loads the plug-in and, on the simulator, attaches the simulated turntable.
+    explicit CommandContext(const CommonOptions& options);
+    ~CommandContext();
+
+    TurntablePlugin& plugin() { return *m_plugin; }
+    HostSession& session() { return *m_session; }
+    /// Null on real hardware.
+    SimulatedBench* bench() { return m_bench.get(); }
+    const CommonOptions& options() const { return m_options; }
+
+    /// Discovery; throws EXIT_NO_TURNTABLE with the plug-in's text.
+    HostSession::Discovery discoverOrFail();
+    /// Discovery, then opening by --model (default 0: the identified model,
+    /// or the expert row of the catalogue), then the host-side settings.
+    Opened openOrFail();
+
+    /// Closes the turntable and writes the trace; returns `code`, or a failure
+    /// status when the trace could not be written.
+    int finish(int code);
+    /// The simulated board's counters as one line, or "" on real hardware.
+    std::string boardSummary() const;
+    /// "simulator" or "vendor library".
+    std::string backendName() const { return m_bench ? "simulator" : "vendor library"; }
+
+private:
+    CommonOptions m_options;
+    void* m_d2xxLibrary = nullptr;
+    std::unique_ptr<TurntablePlugin> m_plugin;
+    std::unique_ptr<SimulatedBench> m_bench;
+    std::unique_ptr<HostSession> m_session;
+    bool m_finished = false;
+};
+
+#endif  // TURNTABLECTL_COMMAND_CONTEXT_H

@@ -1,0 +1,45 @@
+#ifndef TURNTABLECTL_COMMANDS_H
+#define TURNTABLECTL_COMMANDS_H
+
+#include <optional>
+
+#include "CommandContext.h"
+
+// One function per command; each returns the exit status (ExitCodes.h) or
+// throws CommandFailure.
+
+/// `list`: what discovery answers.
+int runList(CommandContext& context, bool json);
+
+struct SpinOptions {
+    unsigned shots = 24;
+    std::optional<double> step;         ///< degrees per shot, instead of shots
+    bool shutter = false;               ///< release the shutter at each stop
+    unsigned settleMilliseconds = 300;  ///< wait after each stop before the shot
+    bool counterclockwise = false;
+};
+/// `spin`: a host-driven stepped spin of one revolution.
+int runSpin(CommandContext& context, const SpinOptions& options);
+
+struct RotateOptions {
+    std::optional<int> counts;
+    std::optional<double> degrees;
+    std::optional<double> toAngle;
+    bool continuous = false;
+    bool counterclockwise = false;
+    double forSeconds = 0;  ///< continuous: stop after this long (0: until Ctrl-C)
+};
+/// `rotate`: one move by counts, by degrees, to an angle, or continuously.
+int runRotate(CommandContext& context, const RotateOptions& options);
+
+/// `shutter`: one focus and shutter release.
+int runShutter(CommandContext& context);
+
+/// `info`: model and settings of the opened turntable.
+int runInfo(CommandContext& context, bool json);
+
+/// `identity read` and `identity write ROW`.
+int runIdentityRead(CommandContext& context);
+int runIdentityWrite(CommandContext& context, long long row);
+
+#endif  // TURNTABLECTL_COMMANDS_H

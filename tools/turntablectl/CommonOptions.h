@@ -1,0 +1,25 @@
+#ifndef TURNTABLECTL_COMMON_OPTIONS_H
+#define TURNTABLECTL_COMMON_OPTIONS_H
+
+#include <optional>
+#include <string>
+
+#include "SimulatedBench.h"
+
+/// Options every command takes: where the plug-in is, which row to open,
+/// host-side settings, and the simulated turntable to set up when the plug-in
+/// runs on the simulator.
+struct CommonOptions {
+    std::string pluginPath;          ///< empty: the installed or the built plug-in
+    std::string d2xxPath;            ///< empty: whatever libftd2xx.so the loader finds
+    std::optional<long long> model;  ///< catalogue row to open; default: the discovered one
+    unsigned counts = 0;             ///< counts per revolution to use; 0: the model's
+    std::optional<unsigned> speed;   ///< stepper pulse high time in ms
+
+    SimulatedBench::Setup sim;
+    long long simModel = ModelCatalogue::DEFAULT_SIMULATED_ROW;
+    bool simOptionsGiven = false;  ///< any --sim-* option or --trace was named
+    std::string tracePath;         ///< --trace: the port's VCD goes here
+};
+
+#endif  // TURNTABLECTL_COMMON_OPTIONS_H

@@ -1,0 +1,41 @@
+#include <cstdio>
+
+#include "CommandFailure.h"
+#include "Commands.h"
+#include "ExitCodes.h"
+#include "ModelCatalogue.h"
+
+int runIdentityRead(CommandContext& context) {
+    const CommandContext::Opened opened = context.openOrFail();
+    short identity = -1;
+    if (!context.plugin().readFromEEPROM(&identity)) {
+        std::printf("No identity record on this turntable\n");
+        return EXIT_OK;
+    }
+    const std::optional<ModelRow> row = ModelCatalogue::row(size_t(identity));
+    std::printf("Identity record: row %d (%s)\n", identity,
+                row ? row->label : "not a catalogue row");
+    (void)opened;
+    return EXIT_OK;
+}
+
+int runIdentityWrite(CommandContext& context, long long row) {
+    const std::optional<ModelRow> model = ModelCatalogue::row(size_t(row));
+    context.openOrFail();
+    if (!context.plugin().writeToEEPROM(short(row))) {
+        throw CommandFailure(EXIT_RUNTIME_FAILURE,
+                             "the identity record could not be written to the turntable's EEPROM");
+    }
+    std::printf("Identity record written: row %lld (%s)\n", row, model->label);
+
+    // Read it back the way every host will: through discovery.
+    context.session().close();
+    const HostSession::Discovery discovery = context.session().discover();
+    if (discovery.identified()) {
+        std::printf("The turntable now identifies as %s\n", discovery.names.front().c_str());
+    } else {
+        throw CommandFailure(EXIT_RUNTIME_FAILURE,
+                             "the turntable does not identify itself after the write");
+    }
+    return EXIT_OK;
+}

@@ -1,0 +1,55 @@
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "Commands.h"
+#include "ExitCodes.h"
+#include "ModelCatalogue.h"
+
+int runInfo(CommandContext& context, bool json) {
+    const CommandContext::Opened opened = context.openOrFail();
+    TurntablePlugin& plugin = context.plugin();
+
+    short identity = -1;
+    const bool hasRecord = plugin.readFromEEPROM(&identity);
+
+    nlohmann::json info;
+    info["model"] = opened.label;
+    info["row"] = opened.row;
+    info["identified"] = opened.identified;
+    info["identityRow"] = hasRecord ? nlohmann::json(identity) : nlohmann::json(nullptr);
+    info["countsPerRevolution"] = opened.counts;
+    info["direction"] = plugin.isRotationClockwise() ? "clockwise" : "counter-clockwise";
+    info["canTurnCounterclockwise"] = context.session().canMoveCounterclockwise();
+    info["speedMilliseconds"] = plugin.rotationSpeed();
+    info["lockMotorWhenIdle"] = plugin.isLockMotorWhenIdle();
+    info["clockwiseActiveHigh"] = plugin.isClockwiseActiveHigh();
+    info["motorEnableActiveHigh"] = plugin.isMotorEnableActiveHigh();
+    info["backend"] = context.backendName();
+    info["plugin"] = plugin.path();
+
+    if (json) {
+        std::printf("%s\n", info.dump(2).c_str());
+        return EXIT_OK;
+    }
+    const auto yesNo = [](bool b) { return b ? "yes" : "no"; };
+    std::printf("Model:                   %s (row %zu)\n", opened.label.c_str(), opened.row);
+    if (hasRecord) {
+        const std::optional<ModelRow> row = ModelCatalogue::row(size_t(identity));
+        std::printf("Identity record:         row %d%s%s\n", identity, row ? ", " : "",
+                    row ? row->label : "");
+    } else {
+        std::printf("Identity record:         none\n");
+    }
+    std::printf("Counts per revolution:   %u\n", opened.counts);
+    std::printf("Direction:               %s\n", info["direction"].get<std::string>().c_str());
+    std::printf("Counter-clockwise:       %s\n",
+                yesNo(context.session().canMoveCounterclockwise()));
+    std::printf("Speed (pulse high time): %u ms\n", plugin.rotationSpeed());
+    std::printf("Lock motor when idle:    %s\n", yesNo(plugin.isLockMotorWhenIdle()));
+    std::printf("Clockwise active high:   %s\n", yesNo(plugin.isClockwiseActiveHigh()));
+    std::printf("Enable active high:      %s\n", yesNo(plugin.isMotorEnableActiveHigh()));
+    std::printf("D2XX library:            %s\n", context.backendName().c_str());
+    std::printf("Plug-in:                 %s\n", plugin.path().c_str());
+    return EXIT_OK;
+}

@@ -1,0 +1,49 @@
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "Commands.h"
+#include "ExitCodes.h"
+#include "ModelCatalogue.h"
+
+int runList(CommandContext& context, bool json) {
+    const HostSession::Discovery discovery = context.session().discover();
+
+    if (json) {
+        nlohmann::json out;
+        out["found"] = discovery.found();
+        out["identified"] = discovery.identified();
+        out["backend"] = context.backendName();
+        out["models"] = nlohmann::json::array();
+        size_t row = 0;
+        for (const HxString& name : discovery.names) {
+            // An identified turntable lists only its own model's name.
+            const std::optional<ModelRow> model = ModelCatalogue::rowByLabel(name);
+            const size_t modelRow = discovery.identified() && model ? model->row : row;
+            out["models"].push_back({{"row", modelRow}, {"label", name}});
+            ++row;
+        }
+        if (!discovery.found()) {
+            out["error"] = discovery.error;
+        }
+        std::printf("%s\n", out.dump(2).c_str());
+        return discovery.found() ? EXIT_OK : EXIT_NO_TURNTABLE;
+    }
+
+    if (!discovery.found()) {
+        std::fprintf(stderr, "%s", discovery.error.c_str());
+        return EXIT_NO_TURNTABLE;
+    }
+    if (discovery.identified()) {
+        std::printf("%s\n", discovery.names.front().c_str());
+        return EXIT_OK;
+    }
+    std::printf(
+        "A turntable without an identity record is attached; choose its model with "
+        "--model ROW:\n");
+    size_t row = 0;
+    for (const HxString& name : discovery.names) {
+        std::printf("%3zu  %s\n", row++, name.c_str());
+    }
+    return EXIT_OK;
+}

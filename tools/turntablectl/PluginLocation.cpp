@@ -1,0 +1,57 @@
+#include "PluginLocation.h"
+
+#include <unistd.h>
+
+#include <climits>
+
+// Set by the build: the plug-in's file name, its path in the build tree, the
+// library directory relative to the program's installed directory, and the
+// private directory of the bundled simulator under it.
+#ifndef TT_PLUGIN_FILE_NAME
+#define TT_PLUGIN_FILE_NAME "libVorandelTurntable.so.1"
+#endif
+#ifndef TT_PLUGIN_BUILD_PATH
+#define TT_PLUGIN_BUILD_PATH ""
+#endif
+#ifndef TT_BIN_TO_LIBDIR
+#define TT_BIN_TO_LIBDIR "../lib"
+#endif
+#ifndef TT_PRIVATE_LIBDIR_NAME
+#define TT_PRIVATE_LIBDIR_NAME "vorandel-turntable"
+#endif
+
+namespace {
+
+bool exists(const std::string& path) {
+    return !path.empty() && access(path.c_str(), R_OK) == 0;
+}
+
+}  // namespace
+
+std::string PluginLocation::executableDirectory() {
+    char buffer[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0) {
+        return "";
+    }
+    std::string path(buffer, size_t(length));
+    return path.substr(0, path.find_last_of('/'));
+}
+
+std::string PluginLocation::defaultPluginPath() {
+    const std::string installed =
+        executableDirectory() + "/" TT_BIN_TO_LIBDIR "/" TT_PLUGIN_FILE_NAME;
+    if (exists(installed)) {
+        return installed;
+    }
+    if (exists(TT_PLUGIN_BUILD_PATH)) {
+        return TT_PLUGIN_BUILD_PATH;
+    }
+    return TT_PLUGIN_FILE_NAME;
+}
+
+std::string PluginLocation::bundledSimulatorPath() {
+    const std::string bundled =
+        executableDirectory() + "/" TT_BIN_TO_LIBDIR "/" TT_PRIVATE_LIBDIR_NAME "/libftd2xx.so";
+    return exists(bundled) ? bundled : "";
+}

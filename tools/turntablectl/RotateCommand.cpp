@@ -1,0 +1,93 @@
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "CommandFailure.h"
+#include "Commands.h"
+#include "ExitCodes.h"
+
+namespace {
+
+const char* directionName(bool clockwise) {
+    return clockwise ? "clockwise" : "counter-clockwise";
+}
+
+}  // namespace
+
+int runRotate(CommandContext& context, const RotateOptions& options) {
+    TurntablePlugin& plugin = context.plugin();
+    HostSession& session = context.session();
+    const CommandContext::Opened opened = context.openOrFail();
+
+    const bool wantsCounterclockwise =
+        options.counterclockwise || (options.counts && *options.counts < 0) ||
+        (options.degrees && *options.degrees < 0) || (options.toAngle && *options.toAngle < 0);
+    if (wantsCounterclockwise && !session.canMoveCounterclockwise()) {
+        throw CommandFailure(EXIT_RUNTIME_FAILURE, opened.label + " turns clockwise only");
+    }
+    if (opened.counts == 0 && !options.continuous) {
+        throw CommandFailure(EXIT_RUNTIME_FAILURE,
+                             opened.label +
+                                 " has no preset counts per revolution; name them "
+                                 "with --counts");
+    }
+
+    std::string what;
+    if (options.toAngle) {
+        // The host's angle interface: the sign picks the direction.
+        if (std::fabs(*options.toAngle) <= 0.01) {
+            std::printf("Nothing to do: %.2f deg is the origin\n", *options.toAngle);
+            return EXIT_OK;
+        }
+        context.plugin().hardware().rotateDeviceToAngle(float(*options.toAngle));
+        what = "to " + std::to_string(*options.toAngle) + " deg";
+    } else {
+        // A negative amount flips the direction set here (the plug-in's rule).
+        if (options.counterclockwise) {
+            plugin.SetRotationCounterClockwise();
+        } else {
+            plugin.SetRotationClockwise();
+        }
+        if (options.counts) {
+            const int counts = plugin.SetRotationIncrementInCounts(*options.counts);
+            what = "by " + std::to_string(counts) + " counts";
+        } else if (options.degrees) {
+            const double degrees = plugin.SetRotationIncrementInDegrees(*options.degrees);
+            if (degrees == 0.0) {
+                throw CommandFailure(EXIT_BAD_ARGUMENTS,
+                                     "the angle is less than half a count of this turntable");
+            }
+            const long counts = std::lround(degrees * opened.counts / 360.0);
+            char text[80];
+            std::snprintf(text, sizeof text, "by %.4f deg (%ld counts)", degrees, counts);
+            what = text;
+        } else {
+            plugin.SetRotationIncrementInCounts(0);  // 0 counts: turn until stopped
+            what = "continuously";
+        }
+        if (!plugin.startRotation()) {
+            throw CommandFailure(EXIT_RUNTIME_FAILURE, "the turntable did not start turning");
+        }
+    }
+    const bool clockwise = plugin.isRotationClockwise();
+    std::printf("Rotating %s %s %s%s\n", opened.label.c_str(), directionName(clockwise),
+                what.c_str(),
+                options.continuous && options.forSeconds <= 0 ? " (Ctrl-C stops)" : "");
+    std::fflush(stdout);
+
+    const HostSession::Wait end =
+        session.waitWhileRotating(options.continuous ? options.forSeconds : 0, [] {});
+    if (end != HostSession::Wait::Stopped) {
+        plugin.stopRotation();  // returns once the worker has ended the move
+    }
+    if (end == HostSession::Wait::Interrupted) {
+        std::printf("Interrupted: the turntable stopped\n");
+    } else {
+        std::printf("Done\n");
+    }
+    const std::string board = context.boardSummary();
+    if (!board.empty()) {
+        std::printf("%s\n", board.c_str());
+    }
+    return end == HostSession::Wait::Interrupted ? EXIT_INTERRUPTED : EXIT_OK;
+}

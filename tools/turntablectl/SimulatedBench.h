@@ -1,0 +1,62 @@
+#ifndef TURNTABLECTL_SIMULATED_BENCH_H
+#define TURNTABLECTL_SIMULATED_BENCH_H
+
+#include <memory>
+#include <string>
+
+#include "ModelCatalogue.h"
+
+/// The simulated FT245R bench, when that is what stands behind the
+/// plug-in's libftd2xx.so. Reached through the simulator's C interface,
+/// looked up in the library the plug-in already loaded, so turntablectl
+/// needs no link to it and runs unchanged on the vendor's library.
+class SimulatedBench {
+public:
+    /// What to attach before discovery.
+    struct Setup {
+        size_t row = ModelCatalogue::DEFAULT_SIMULATED_ROW;  ///< model the board is built as
+        bool identified = true;               ///< write the row into the identity record
+        bool attached = true;                 ///< false: no turntable at all
+        unsigned countsPerRevolution = 0;     ///< 0: the model's own
+        unsigned dcCountMilliseconds = 20;    ///< time per count of the Classic's motor
+        unsigned usbLatencyMicroseconds = 0;  ///< delay of every D2XX call
+        unsigned failOpenStatus = 0;          ///< non-zero: FT_Open answers this status
+    };
+
+    /// Board counters at the end of a command.
+    struct Counters {
+        bool stepper = false;
+        long long position = 0;           ///< net steps, stepper board
+        unsigned long long pulses = 0;    ///< step pulses, stepper board
+        unsigned long long lost = 0;      ///< pulses the board could not follow
+        unsigned shots = 0;               ///< shutter releases
+        unsigned long long dcCounts = 0;  ///< counts turned, DC board
+    };
+
+    /// The bench behind the already loaded libftd2xx.so, or null when that
+    /// library is not the simulator (real hardware).
+    static std::unique_ptr<SimulatedBench> find();
+    ~SimulatedBench();
+
+    /// Empties the bench and attaches the turntable `setup` describes.
+    /// False with the reason in `*error` when the bench refuses.
+    bool attach(const Setup& setup, std::string* error);
+    /// Counts per revolution of the attached board.
+    unsigned countsPerRevolution() const { return m_countsPerRevolution; }
+    bool hasDevice() const { return m_device >= 0; }
+    Counters counters() const;
+    /// Writes the attached board's pin history as a VCD file.
+    bool writeTrace(const std::string& path) const;
+
+private:
+    struct Api;
+
+    explicit SimulatedBench(std::unique_ptr<Api> api);
+
+    std::unique_ptr<Api> m_api;
+    int m_device = -1;
+    bool m_stepper = true;
+    unsigned m_countsPerRevolution = 0;
+};
+
+#endif  // TURNTABLECTL_SIMULATED_BENCH_H

@@ -1,0 +1,219 @@
+#include "TurntablePlugin.h"
+
+#include <dlfcn.h>
+
+#include <new>
+#include <utility>
+
+using Control = HxVorandelTurntableControl;
+
+// Each non-virtual member function is an ordinary exported function whose
+// first parameter is the object (Itanium C++ ABI); a result returned in
+// memory is passed the same way for a member and a free function.
+struct TurntablePlugin::EntryPoints {
+    void (*construct)(Control*);
+    HxString (*lastError)(const HxAbstractPlugin*);
+    void (*openDevice)(Control*, size_t, bool*);
+    bool (*isTurntableOpened)(const Control*);
+    void (*spinningWillStart)(Control*);
+    bool (*startRotation)(Control*);
+    void (*stopRotation)(Control*);
+    bool (*IsTurntableRotating)(Control*);
+    int (*SetRotationIncrementInCounts)(Control*, int);
+    double (*SetRotationIncrementInDegrees)(Control*, double);
+    void (*SetCountsPerRevolution)(Control*, unsigned);
+    void (*SetRotationSpeed)(Control*, unsigned);
+    void (*SetRotationClockwise)(Control*);
+    void (*SetRotationCounterClockwise)(Control*);
+    void (*SetLockMotorWhenIdle)(Control*, bool, bool);
+    unsigned (*rotationSpeed)(const Control*);
+    bool (*isRotationClockwise)(const Control*);
+    bool (*isClockwiseActiveHigh)(const Control*);
+    bool (*isMotorEnableActiveHigh)(const Control*);
+    bool (*isLockMotorWhenIdle)(const Control*);
+    bool (*shutterReleaseCameraHardware)(Control*);
+    bool (*writeToEEPROM)(Control*, short);
+    bool (*readFromEEPROM)(Control*, short*);
+};
+
+namespace {
+
+template <typename T>
+bool resolve(void* library, const char* name, T* target, std::string* error) {
+    void* symbol = dlsym(library, name);
+    if (symbol == nullptr) {
+        *error = std::string("the plug-in library lacks ") + name;
+        return false;
+    }
+    *target = reinterpret_cast<T>(symbol);
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<TurntablePlugin> TurntablePlugin::load(const std::string& path,
+                                                       std::string* error) {
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        const char* why = dlerror();
+        *error = why != nullptr ? why : "cannot load " + path;
+        return nullptr;
+    }
+
+    std::unique_ptr<TurntablePlugin> plugin(new TurntablePlugin());
+    plugin->m_path = path;
+    plugin->m_library = library;
+    plugin->m_entry = std::make_unique<EntryPoints>();
+    EntryPoints& e = *plugin->m_entry;
+
+    // Names as `nm -D --defined-only libVorandelTurntable.so` shows them.
+    const bool resolved =
+        resolve(library, "_ZN26HxVorandelTurntableControlC1Ev", &e.construct, error) &&
+        resolve(library, "_ZNK16HxAbstractPlugin9lastErrorB5cxx11Ev", &e.lastError, error) &&
+        resolve(library, "_ZN26HxVorandelTurntableControl10openDeviceEmPb", &e.openDevice, error) &&
+        resolve(library, "_ZNK26HxVorandelTurntableControl17isTurntableOpenedEv",
+                &e.isTurntableOpened, error) &&
+        resolve(library, "_ZN26HxVorandelTurntableControl17spinningWillStartEv",
+                &e.spinningWillStart, error) &&
+        resolve(library, "_ZN26HxVorandelTurntableControl13startRotationEv", &e.startRotation,
+                error) &&
+        resolve(library, "_ZN26HxVorandelTurntableControl12stopRotationEv", &e.stopRotation,
+                error) &&
+        resolve(library, "_ZN26HxVorandelTurntableControl19IsTurntableRotatingEv",
+                &e.IsTurntableRotating, error) &&
+        resolve(library, "_ZN26HxVorandelTurntableControl28SetRotationIncrementInCountsEi",
+                &e.SetRotationIncrementInCounts, error) &&
+        resolve(library, "_ZN26HxVorandelTurntableControl29SetRotationIncrementInDegreesEd",
+                &e.SetRotationIncrementInDegrees, error) &&
+        resolve(library, "_ZN26HxVorandelTurntableControl22SetCountsPerRevolutionEj",
+                &e.SetCountsPerRevolution, error) &&
+        resolve(library, "_ZN26HxVorandelTurntableControl16SetRotationSpeedEj", &e.SetRotationSpeed,
+                error) &&
+        resolve(library, "_ZN26HxVorandelTurntableControl20SetRotationClockwiseEv",
+                &e.SetRotationClockwise, error) &&
+        resolve(library, "_ZN26HxVorandelTurntableControl27SetRotationCounterClockwiseEv",
+                &e.SetRotationCounterClockwise, error) &&
+        resolve(library, "_ZN26HxVorandelTurntableControl20SetLockMotorWhenIdleEbb",
+                &e.SetLockMotorWhenIdle, error) &&
+        resolve(library, "_ZNK26HxVorandelTurntableControl13rotationSpeedEv", &e.rotationSpeed,
+                error) &&
+        resolve(library, "_ZNK26HxVorandelTurntableControl19isRotationClockwiseEv",
+                &e.isRotationClockwise, error) &&
+        resolve(library, "_ZNK26HxVorandelTurntableControl21isClockwiseActiveHighEv",
+                &e.isClockwiseActiveHigh, error) &&
+        resolve(library, "_ZNK26HxVorandelTurntableControl23isMotorEnableActiveHighEv",
+                &e.isMotorEnableActiveHigh, error) &&
+        resolve(library, "_ZNK26HxVorandelTurntableControl19isLockMotorWhenIdleEv",
+                &e.isLockMotorWhenIdle, error) &&
+        resolve(library, "_ZN26HxVorandelTurntableControl28shutterReleaseCameraHardwareEv",
+                &e.shutterReleaseCameraHardware, error) &&
+        resolve(library, "_ZN26HxVorandelTurntableControl13writeToEEPROMEs", &e.writeToEEPROM,
+                error) &&
+        resolve(library, "_ZN26HxVorandelTurntableControl14readFromEEPROMEPs", &e.readFromEEPROM,
+                error) &&
+        resolve(library, "_ZN24TurntableHardwarePrivate21hardwareOpenSucceededE",
+                &plugin->m_openSucceededSlot, error) &&
+        resolve(library, "_ZN24TurntableHardwarePrivate20hardwareDisconnectedE",
+                &plugin->m_disconnectedSlot, error) &&
+        resolve(library, "_ZN24TurntableHardwarePrivate24turntableRotationStoppedE",
+                &plugin->m_rotationStoppedSlot, error);
+    if (!resolved) {
+        return nullptr;  // the destructor unloads the library
+    }
+
+    // The storage is the host's, the construction the library's: exactly
+    // what `new HxVorandelTurntableControl` does in a host linked to it.
+    void* storage = ::operator new(sizeof(Control));
+    e.construct(static_cast<Control*>(storage));
+    plugin->m_object = static_cast<Control*>(storage);
+    return plugin;
+}
+
+TurntablePlugin::~TurntablePlugin() {
+    if (m_openSucceededSlot != nullptr) {
+        *m_openSucceededSlot = nullptr;
+        *m_disconnectedSlot = nullptr;
+        *m_rotationStoppedSlot = nullptr;
+    }
+    // The deleting destructor comes from the object's virtual table, so it
+    // runs the library's destructors and frees the storage made above.
+    delete static_cast<HxTurntableHardware*>(m_object);
+    if (m_library != nullptr) {
+        dlclose(m_library);
+    }
+}
+
+void TurntablePlugin::setCallbacks(HxHardwareOpenSucceeded openSucceeded,
+                                   HxHardwareDisconnected disconnected,
+                                   HxTurntableRotationStopped rotationStopped) {
+    *m_openSucceededSlot = std::move(openSucceeded);
+    *m_disconnectedSlot = std::move(disconnected);
+    *m_rotationStoppedSlot = std::move(rotationStopped);
+}
+
+HxString TurntablePlugin::lastError() const {
+    return m_entry->lastError(m_object);
+}
+void TurntablePlugin::openDevice(size_t index, bool* success) {
+    m_entry->openDevice(m_object, index, success);
+}
+bool TurntablePlugin::isTurntableOpened() const {
+    return m_entry->isTurntableOpened(m_object);
+}
+void TurntablePlugin::spinningWillStart() {
+    m_entry->spinningWillStart(m_object);
+}
+bool TurntablePlugin::startRotation() {
+    return m_entry->startRotation(m_object);
+}
+void TurntablePlugin::stopRotation() {
+    m_entry->stopRotation(m_object);
+}
+bool TurntablePlugin::IsTurntableRotating() {
+    return m_entry->IsTurntableRotating(m_object);
+}
+int TurntablePlugin::SetRotationIncrementInCounts(int counts) {
+    return m_entry->SetRotationIncrementInCounts(m_object, counts);
+}
+double TurntablePlugin::SetRotationIncrementInDegrees(double degrees) {
+    return m_entry->SetRotationIncrementInDegrees(m_object, degrees);
+}
+void TurntablePlugin::SetCountsPerRevolution(unsigned counts) {
+    m_entry->SetCountsPerRevolution(m_object, counts);
+}
+void TurntablePlugin::SetRotationSpeed(unsigned speed) {
+    m_entry->SetRotationSpeed(m_object, speed);
+}
+void TurntablePlugin::SetRotationClockwise() {
+    m_entry->SetRotationClockwise(m_object);
+}
+void TurntablePlugin::SetRotationCounterClockwise() {
+    m_entry->SetRotationCounterClockwise(m_object);
+}
+void TurntablePlugin::SetLockMotorWhenIdle(bool lock, bool changeControllerBits) {
+    m_entry->SetLockMotorWhenIdle(m_object, lock, changeControllerBits);
+}
+unsigned TurntablePlugin::rotationSpeed() const {
+    return m_entry->rotationSpeed(m_object);
+}
+bool TurntablePlugin::isRotationClockwise() const {
+    return m_entry->isRotationClockwise(m_object);
+}
+bool TurntablePlugin::isClockwiseActiveHigh() const {
+    return m_entry->isClockwiseActiveHigh(m_object);
+}
+bool TurntablePlugin::isMotorEnableActiveHigh() const {
+    return m_entry->isMotorEnableActiveHigh(m_object);
+}
+bool TurntablePlugin::isLockMotorWhenIdle() const {
+    return m_entry->isLockMotorWhenIdle(m_object);
+}
+bool TurntablePlugin::shutterReleaseCameraHardware() {
+    return m_entry->shutterReleaseCameraHardware(m_object);
+}
+bool TurntablePlugin::writeToEEPROM(short writtenId) {
+    return m_entry->writeToEEPROM(m_object, writtenId);
+}
+bool TurntablePlugin::readFromEEPROM(short* writtenId) {
+    return m_entry->readFromEEPROM(m_object, writtenId);
+}
