@@ -23,6 +23,9 @@ FTSIM_C_API int ftsim_add_stepper_device(const char* description, const char* se
 /** Adds a DC counter turntable; returns the device index or -1. */
 FTSIM_C_API int ftsim_add_dc_device(const char* description, const char* serial,
                                     int identityRow, unsigned long long countNanoseconds);
+/** From now on FT_Open of the device answers `status` (FT_OK: it opens again).
+ *  0 on success, -1 for no such device. */
+FTSIM_C_API int ftsim_fail_open(int device, unsigned status);
 /** Every D2XX call on a device takes that long. 0 on success. */
 FTSIM_C_API int ftsim_set_call_delay_us(unsigned microseconds);
 /** Writes the device's pins as a VCD file. 0 on success, -1 on failure. */

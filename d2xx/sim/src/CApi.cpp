@@ -73,6 +73,13 @@ int ftsim_add_dc_device(const char* description, const char* serial, int identit
     }
 }
 
+int ftsim_fail_open(int device, unsigned status) {
+    return onDevice(device, -1, [&](SimDevice& d) {
+        d.openFault = StatusPlan{FT_STATUS(status), status == FT_OK ? 0u : kForever};
+        return 0;
+    });
+}
+
 int ftsim_set_call_delay_us(unsigned microseconds) {
     withWorld([&](World& w) { w.callDelayNs = std::int64_t(microseconds) * 1000; });
     return 0;
