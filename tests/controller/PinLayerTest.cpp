@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TestController.h"
+#include "ftsim/Bench.h"
+#include "ftsim/BenchBuilder.h"
+#include "ftsim/DeviceSpec.h"
+
+using ftsim::BenchBuilder;
+using ftsim::DeviceSpec;
+using ftsim::Fault;
+
+namespace {
+
+class PinLayer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        bench = BenchBuilder().device(DeviceSpec()).buildUnique();
+        ASSERT_TRUE(controller.openDevice(0, nullptr));
+        controller.setBitMode(TestController::MASK_ALL, TestController::BITMODE_ASYNC_BITBANG);
+        bench->trace().clear();
+    }
+    void TearDown() override { controller.closeDevice(); }
+
+    std::vector<ftsim::Call> calls() const { return bench->trace().entries(0); }
+    ftsim::Device& device() { return bench->device(0); }
+
+    std::unique_ptr<ftsim::Bench> bench;
+    TestController controller;
+};
+
+}  // namespace
+
+TEST(MaskBits, KeepsBitsOutsideTheMaskAndTakesBitsInsideFromTheValue) {
+    EXPECT_EQ(TestController::SetMaskBits(0xA5, TestController::MASK_COUNTER, 14), 0xAE);
+    EXPECT_EQ(TestController::SetMaskBits(0xA5, 0, 0x5A), 0xA5);
+    EXPECT_EQ(TestController::SetMaskBits(0xA5, TestController::MASK_ALL, 0x3C), 0x3C);
+    EXPECT_EQ(
+        TestController::SetMaskBits(0x00, TestController::MASK_START, TestController::BITS_ON),
+        0x20);
+    EXPECT_EQ(TestController::SetMaskBits(0xFF, TestController::MASK_LOAD_COUNTERS,
+                                          TestController::BITS_OFF),
+              0x7F);
+    EXPECT_EQ(TestController::SetMaskBits(0x10, TestController::MASK_COUNTER, 0xF3), 0x13);
+}
+
+TEST(MaskBits, MemberFormChangesOnlyTheShadowByte) {
+    ftsim::Bench bench;
+    TestController controller;
+    controller.SetMaskBits(TestController::MASK_COUNTER, 9);
+    controller.SetMaskBits(TestController::MASK_LOAD_COUNTERS, TestController::BITS_ON);
+    EXPECT_EQ(controller.GetPacket(), 0x89);
+    controller.SetMaskBits(TestController::MASK_COUNTER, TestController::BITS_OFF);
+    EXPECT_EQ(controller.GetPacket(), 0x80);
+    EXPECT_EQ(bench.trace().size(), 0u);
+}
+
+TEST_F(PinLayer, WriteOfTheShadowPurgesTransmitThenWritesOneByte) {
+    controller.SetMaskBits(0x41, TestController::BITS_ON);
+    controller.SetMaskBits(TestController::MASK_START, TestController::BITS_ON);
+
+    EXPECT_FALSE(controller.writeChipByte()) << "the result is SetFTDIError's";
+
+    const std::vector<ftsim::Call> trace = calls();
+    ASSERT_EQ(callNames(trace), (std::vector<std::string>{"FT_Purge", "FT_Write"}));
+    EXPECT_EQ(trace[0].mask(), static_cast<unsigned>(FT_PURGE_TX));
+    EXPECT_EQ(trace[1].requested(), 1u);
+    EXPECT_EQ(trace[1].bytes, (std::vector<std::uint8_t>{0x61}));
+    EXPECT_EQ(device().pins(), 0x61);
+    EXPECT_EQ(controller.GetLastFTDIError(), FTDIController::TT_ERROR_OK);
+}
+
+TEST_F(PinLayer, ExplicitByteLeavesTheShadowForTheNextWrite) {
+    controller.SetMaskBits(TestController::MASK_COUNTER, 5);
+
+    controller.writeChipByte(0xF0);
+    EXPECT_EQ(controller.GetPacket(), 0x05);
+    controller.writeChipByte();
+
+    const std::vector<ftsim::PortWrite> writes = bench->trace().portWrites(0);
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0].byte, 0xF0);
+    EXPECT_EQ(writes[1].byte, 0x05);
+}
+
+TEST_F(PinLayer, FailedWriteRecordsTheErrorAndKeepsTheShadow) {
+    controller.SetMaskBits(TestController::MASK_STEP_MOTOR_ENABLE, TestController::BITS_ON);
+    device().failWrites(Fault::withStatus(FT_IO_ERROR));
+
+    EXPECT_FALSE(controller.writeChipByte());
+    EXPECT_EQ(controller.GetLastFTDIError(), FTDIController::TT_ERROR_WRITE_FAILED);
+    EXPECT_EQ(device().pins(), 0x00);
+    EXPECT_EQ(controller.GetPacket(), 0x01);
+
+    // The next write brings the port up to date and clears the error.
+    controller.SetMaskBits(TestController::MASK_STEP_USB_ENABLE, TestController::BITS_ON);
+    controller.writeChipByte();
+    EXPECT_EQ(controller.GetLastFTDIError(), FTDIController::TT_ERROR_OK);
+    EXPECT_EQ(device().pins(), 0x09);
+    EXPECT_EQ(bench->trace().count("FT_Write"), 2u) << "no retry";
+}
+
+TEST_F(PinLayer, WriteOfNoByteIsAFailure) {
+    device().failWrites(Fault::shortTransfer(0));
+    controller.writeChipByte(0x10);
+    EXPECT_EQ(controller.GetLastFTDIError(), FTDIController::TT_ERROR_WRITE_FAILED);
+    EXPECT_EQ(calls().back().status, static_cast<FT_STATUS>(FT_OK));
+}
+
+TEST_F(PinLayer, ReadPurgesReceiveThenReadsOneMaskedByte) {
+    controller.writeChipByte(0xFF);
+    bench->trace().clear();
+
+    EXPECT_EQ(controller.readChipByte(TestController::MASK_ROTATION_STATUS), 0x10);
+
+    const std::vector<ftsim::Call> trace = calls();
+    ASSERT_EQ(callNames(trace), (std::vector<std::string>{"FT_Purge", "FT_Read"}));
+    EXPECT_EQ(trace[0].mask(), static_cast<unsigned>(FT_PURGE_RX));
+    EXPECT_EQ(trace[1].requested(), 1u);
+    EXPECT_EQ(controller.readChipByte(TestController::MASK_COUNTER), 0x0F);
+    EXPECT_EQ(controller.GetLastFTDIError(), FTDIController::TT_ERROR_OK);
+
+    controller.writeChipByte(0xEF);
+    EXPECT_EQ(controller.readChipByte(TestController::MASK_ROTATION_STATUS), 0x00);
+}
+
+TEST_F(PinLayer, FailedReadRecordsTheErrorAndYieldsZero) {
+    controller.writeChipByte(0xFF);
+    device().failReads(Fault::withStatus(FT_IO_ERROR));
+    EXPECT_EQ(controller.readChipByte(TestController::MASK_ALL), 0x00);
+    EXPECT_EQ(controller.GetLastFTDIError(), FTDIController::TT_ERROR_READ_FAILED);
+
+    EXPECT_EQ(controller.readChipByte(TestController::MASK_ALL), 0xFF);
+    EXPECT_EQ(controller.GetLastFTDIError(), FTDIController::TT_ERROR_OK);
+}
+
+TEST_F(PinLayer, ReadThatDeliversNothingYieldsZeroWithoutError) {
+    controller.writeChipByte(0xFF);
+    controller.SetFTDIError(FTDIController::TT_ERROR_WRITE_FAILED);
+    device().failReads(Fault::shortTransfer(0));
+    EXPECT_EQ(controller.readChipByte(TestController::MASK_ALL), 0x00);
+    EXPECT_EQ(controller.GetLastFTDIError(), FTDIController::TT_ERROR_OK);
+}
+
+TEST_F(PinLayer, SetBitModePassesMaskAndModeAndRecordsNothing) {
+    controller.SetFTDIError(FTDIController::TT_ERROR_READ_FAILED);
+    controller.setBitMode(TestController::MASK_IN_OUT_PINS, TestController::BITMODE_RESET);
+
+    const std::vector<ftsim::Call> trace = calls();
+    ASSERT_EQ(callNames(trace), (std::vector<std::string>{"FT_SetBitMode"}));
+    EXPECT_EQ(trace[0].mask(), TestController::MASK_IN_OUT_PINS);
+    EXPECT_EQ(trace[0].mode(), TestController::BITMODE_RESET);
+    EXPECT_EQ(controller.GetLastFTDIError(), FTDIController::TT_ERROR_READ_FAILED);
+}
+
+TEST_F(PinLayer, UnlockingReleasesTheEnableLineInOneWrite) {
+    controller.SetMaskBits(
+        TestController::MASK_STEP_MOTOR_ENABLE | TestController::MASK_STEP_USB_ENABLE,
+        TestController::BITS_ON);
+
+    controller.SetLockMotorWhenIdle(true, true);
+    controller.SetLockMotorWhenIdle(false, false);
+    EXPECT_EQ(bench->trace().count("FT_Write"), 0u);
+    EXPECT_FALSE(controller.GetLockMotorWhenIdle());
+
+    controller.SetLockMotorWhenIdle(false, true);
+    EXPECT_EQ(controller.GetPacket(), 0x08);
+    ASSERT_EQ(bench->trace().portWrites(0).size(), 1u);
+    EXPECT_EQ(bench->trace().portWrites(0)[0].byte, 0x08);
+}
+
+TEST_F(PinLayer, UnlockingWithEnableActiveLowDrivesTheLineHigh) {
+    controller.SetMotorEnableActiveHigh(false);
+    controller.SetLockMotorWhenIdle(false, true);
+    EXPECT_EQ(controller.GetPacket(), 0x01);
+    ASSERT_EQ(bench->trace().portWrites(0).size(), 1u);
+    EXPECT_EQ(bench->trace().portWrites(0)[0].byte, 0x01);
+}

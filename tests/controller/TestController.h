@@ -1,0 +1,59 @@
+#ifndef TESTS_CONTROLLER_TEST_CONTROLLER_H
+#define TESTS_CONTROLLER_TEST_CONTROLLER_H
+
+#include <string>
+#include <vector>
+
+#include "FTDIController.h"
+#include "ftsim/Call.h"
+
+/// A plain controller with its protected pin layer and bookkeeping in reach.
+class TestController : public FTDIController {
+public:
+    explicit TestController(CompanyDeviceType deviceType = VorandelTurntable)
+        : FTDIController(deviceType) {}
+    ~TestController() override { stopRotationWorker(); }
+
+    using FTDIController::BITMODE_ASYNC_BITBANG;
+    using FTDIController::BITMODE_RESET;
+    using FTDIController::BITS_OFF;
+    using FTDIController::BITS_ON;
+    using FTDIController::GetPacket;
+    using FTDIController::MASK_ALL;
+    using FTDIController::MASK_COUNTER;
+    using FTDIController::MASK_IN_OUT_PINS;
+    using FTDIController::MASK_LOAD_COUNTERS;
+    using FTDIController::MASK_MODE_SET;
+    using FTDIController::MASK_ROTATION_STATUS;
+    using FTDIController::MASK_START;
+    using FTDIController::MASK_STEP_FOCUS;
+    using FTDIController::MASK_STEP_MOTOR_DIR;
+    using FTDIController::MASK_STEP_MOTOR_ENABLE;
+    using FTDIController::MASK_STEP_MOTOR_PULSE;
+    using FTDIController::MASK_STEP_SHUTTER;
+    using FTDIController::MASK_STEP_USB_ENABLE;
+    using FTDIController::readChipByte;
+    using FTDIController::setBitMode;
+    using FTDIController::SetFTDIError;
+    using FTDIController::SetMaskBits;
+    using FTDIController::SetNextGlobalPositionAngle;
+    using FTDIController::UpdateGlobalPositionAngleAfterRotation;
+    using FTDIController::Wait;
+    using FTDIController::writeChipByte;
+
+    double currentAngle() const { return m_dCurrentGlobalPositionAngle.load(); }
+    double targetAngle() const { return m_dMoveToGlobalPositionAngle.load(); }
+    unsigned int storedCounts() const { return m_nCountsToRotate.load(); }
+    void setCurrentAngle(double angle) { m_dCurrentGlobalPositionAngle.store(angle); }
+    bool holdsWorker() const { return m_rotationThread.load() != nullptr; }
+};
+
+/// The function names of recorded calls, in order.
+inline std::vector<std::string> callNames(const std::vector<ftsim::Call>& calls) {
+    std::vector<std::string> names;
+    for (const ftsim::Call& call : calls)
+        names.push_back(call.function);
+    return names;
+}
+
+#endif  // TESTS_CONTROLLER_TEST_CONTROLLER_H

@@ -1,0 +1,304 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "TestController.h"
+#include "ftsim/Bench.h"
+#include "ftsim/BenchBuilder.h"
+#include "ftsim/DeviceSpec.h"
+
+namespace {
+
+/// A driver whose worker takes GetCountsToRotate() steps (0: until stopped),
+/// then ends the way the real drivers do: flag, position, end-of-move
+/// callback (the host's rotation-stopped notification runs there).
+class WorkerDriver : public TestController {
+public:
+    std::function<void(WorkerDriver&)> onMoveEnded;
+    bool initializeResult = true;
+    int stepMilliseconds = 0;
+
+    std::atomic<int> initializeCalls{0};
+    std::atomic<int> endedWhenInitialized{-1};
+    std::atomic<int> movesStarted{0};
+    std::atomic<int> movesEnded{0};
+    std::atomic<int> firstReadFailures{0};
+    std::atomic<int> stepsTaken{0};
+
+protected:
+    bool Initialize() override {
+        ++initializeCalls;
+        endedWhenInitialized = movesEnded.load();
+        return initializeResult;
+    }
+    bool StartRotationThread() override { return launchRotationWorker(&WorkerDriver::worker); }
+
+private:
+    static void worker(FTDIController* controller) {
+        WorkerDriver* self = static_cast<WorkerDriver*>(controller);
+        ++self->movesStarted;
+        if (self->m_rotationThread.load() == nullptr || !self->IsRotationRequested())
+            ++self->firstReadFailures;
+        const int counts = self->GetCountsToRotate();
+        for (int done = 0; (counts == 0 || done < counts) && self->IsRotationRequested(); ++done) {
+            Wait(self->stepMilliseconds);
+            ++self->stepsTaken;
+        }
+        self->EndRotationFlag();
+        self->UpdateGlobalPositionAngleAfterRotation();
+        if (self->onMoveEnded)
+            self->onMoveEnded(*self);
+        ++self->movesEnded;
+    }
+};
+
+bool waitUntil(const std::function<bool()>& condition,
+               std::chrono::seconds timeout = std::chrono::seconds(60)) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+int threadCount() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Threads:", 0) == 0)
+            return std::stoi(line.substr(8));
+    }
+    return -1;
+}
+
+void busyWaitMilliseconds(int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+    }
+}
+
+class WorkerProtocol : public ::testing::Test {
+protected:
+    void SetUp() override {
+        bench = ftsim::BenchBuilder().device(ftsim::DeviceSpec()).buildUnique();
+        baselineThreads = threadCount();
+        ASSERT_TRUE(driver.openDevice(0, nullptr));
+        driver.SetCountsPerRevolution(72);
+    }
+    void TearDown() override {
+        driver.stopRotation();
+        driver.closeDevice();
+    }
+
+    std::unique_ptr<ftsim::Bench> bench;
+    int baselineThreads = 0;
+    WorkerDriver driver;
+};
+
+}  // namespace
+
+TEST(WorkerStart, RequiresAnOpenDevice) {
+    WorkerDriver driver;
+    EXPECT_FALSE(driver.startRotation());
+    EXPECT_EQ(driver.GetLastFTDIError(), FTDIController::TT_ERROR_NULL_HANDLE);
+    EXPECT_EQ(driver.initializeCalls, 0);
+    EXPECT_FALSE(driver.holdsWorker());
+
+    driver.SetFTDIError(FTDIController::TT_ERROR_OK);
+    EXPECT_FALSE(driver.stopRotation());
+    EXPECT_EQ(driver.GetLastFTDIError(), FTDIController::TT_ERROR_NULL_HANDLE);
+}
+
+TEST_F(WorkerProtocol, InitializeRefusalStartsNoWorker) {
+    driver.initializeResult = false;
+    EXPECT_FALSE(driver.startRotation());
+    EXPECT_EQ(driver.GetLastFTDIError(), FTDIController::TT_ERROR_INITIALIZATION_FAILED);
+    EXPECT_FALSE(driver.holdsWorker());
+    EXPECT_EQ(driver.movesStarted, 0);
+}
+
+TEST_F(WorkerProtocol, WorkerSeesItsFlagTrueFromItsFirstRead) {
+    driver.SetRotationIncrementInCounts(1);
+    for (int move = 0; move < 50; ++move) {
+        ASSERT_TRUE(driver.startRotation());
+        ASSERT_TRUE(waitUntil([&] { return driver.movesEnded == move + 1; }));
+    }
+    EXPECT_EQ(driver.movesStarted, 50);
+    EXPECT_EQ(driver.firstReadFailures, 0);
+    EXPECT_EQ(driver.stepsTaken, 50);
+}
+
+TEST_F(WorkerProtocol, CountedMoveEndsByItselfAndIsHeldUntilReleased) {
+    driver.SetRotationIncrementInCounts(3);
+    ASSERT_TRUE(driver.startRotation());
+    EXPECT_EQ(driver.GetLastFTDIError(), FTDIController::TT_ERROR_OK);
+    ASSERT_TRUE(waitUntil([&] { return driver.movesEnded == 1; }));
+
+    EXPECT_FALSE(driver.IsTurntableRotating());
+    EXPECT_TRUE(driver.IsTurntableStopped());
+    EXPECT_TRUE(driver.holdsWorker());
+    EXPECT_EQ(driver.stepsTaken, 3);
+    EXPECT_DOUBLE_EQ(driver.currentAngle(), -15.0);
+
+    EXPECT_TRUE(driver.stopRotation());
+    EXPECT_FALSE(driver.holdsWorker());
+    EXPECT_EQ(threadCount(), baselineThreads);
+}
+
+TEST_F(WorkerProtocol, StopClearsTheFlagAndWaitsForTheCallback) {
+    driver.stepMilliseconds = 1;
+    driver.onMoveEnded = [](WorkerDriver&) { busyWaitMilliseconds(30); };
+    ASSERT_TRUE(driver.startRotation());
+    ASSERT_TRUE(waitUntil([&] { return driver.stepsTaken >= 2; }));
+    EXPECT_TRUE(driver.IsTurntableRotating());
+
+    EXPECT_TRUE(driver.stopRotation());
+
+    EXPECT_EQ(driver.movesEnded, 1) << "stopRotation returned before the worker";
+    EXPECT_FALSE(driver.IsTurntableRotating());
+    EXPECT_FALSE(driver.holdsWorker());
+    EXPECT_EQ(threadCount(), baselineThreads);
+}
+
+TEST_F(WorkerProtocol, StartWhileRunningIsRefusedAndLeavesTheMoveAlone) {
+    driver.stepMilliseconds = 1;
+    ASSERT_TRUE(driver.startRotation());
+    ASSERT_TRUE(waitUntil([&] { return driver.stepsTaken >= 1; }));
+
+    EXPECT_FALSE(driver.startRotation());
+
+    EXPECT_EQ(driver.initializeCalls, 1) << "Initialize must not disturb a running move";
+    EXPECT_EQ(driver.GetLastFTDIError(), FTDIController::TT_ERROR_OK);
+    EXPECT_TRUE(driver.IsTurntableRotating());
+    const int steps = driver.stepsTaken;
+    EXPECT_TRUE(waitUntil([&] { return driver.stepsTaken > steps; }));
+    EXPECT_EQ(driver.movesStarted, 1);
+    EXPECT_TRUE(driver.stopRotation());
+}
+
+TEST_F(WorkerProtocol, NextStartJoinsTheEndedWorkerBeforeInitializing) {
+    driver.SetRotationIncrementInCounts(1);
+    driver.onMoveEnded = [](WorkerDriver& self) {
+        if (self.movesEnded == 0)
+            busyWaitMilliseconds(50);
+    };
+    ASSERT_TRUE(driver.startRotation());
+    ASSERT_TRUE(waitUntil([&] { return !driver.IsTurntableRotating(); }));
+
+    ASSERT_TRUE(driver.startRotation());
+
+    EXPECT_EQ(driver.endedWhenInitialized, 1)
+        << "the previous worker was still running its end of move";
+    ASSERT_TRUE(waitUntil([&] { return driver.movesEnded == 2; }));
+}
+
+TEST_F(WorkerProtocol, StopWithoutAWorkerDoesNothing) {
+    bench->trace().clear();
+    driver.SetFTDIError(FTDIController::TT_ERROR_READ_FAILED);
+    EXPECT_TRUE(driver.stopRotation());
+    EXPECT_EQ(bench->trace().size(), 0u);
+    EXPECT_EQ(driver.GetLastFTDIError(), FTDIController::TT_ERROR_READ_FAILED);
+}
+
+TEST_F(WorkerProtocol, StopFromTheWorkersOwnCallbackReturns) {
+    std::atomic<int> stopResult{-1};
+    driver.SetRotationIncrementInCounts(2);
+    driver.onMoveEnded = [&](WorkerDriver& self) { stopResult = self.stopRotation() ? 1 : 0; };
+    ASSERT_TRUE(driver.startRotation());
+    ASSERT_TRUE(waitUntil([&] { return driver.movesEnded == 1; }));
+    EXPECT_EQ(stopResult, 1);
+    EXPECT_TRUE(driver.stopRotation());
+    EXPECT_FALSE(driver.holdsWorker());
+}
+
+TEST_F(WorkerProtocol, RestartFromTheCallbackAThousandTimes) {
+    const int moves = 1000;
+    std::atomic<int> refused{0};
+    driver.SetRotationIncrementInCounts(1);
+    driver.onMoveEnded = [&](WorkerDriver& self) {
+        if (self.movesEnded + 1 < moves && !self.startRotation())
+            ++refused;
+    };
+    ASSERT_TRUE(driver.startRotation());
+    ASSERT_TRUE(waitUntil([&] { return driver.movesEnded == moves; }));
+
+    EXPECT_EQ(refused, 0);
+    EXPECT_EQ(driver.movesStarted, moves);
+    EXPECT_EQ(driver.firstReadFailures, 0);
+    EXPECT_TRUE(driver.stopRotation());
+    EXPECT_FALSE(driver.holdsWorker());
+    EXPECT_EQ(threadCount(), baselineThreads);
+}
+
+TEST_F(WorkerProtocol, StopAlsoStopsAMoveStartedByTheCallback) {
+    driver.stepMilliseconds = 1;
+    driver.onMoveEnded = [](WorkerDriver& self) {
+        if (self.movesEnded == 0)
+            self.startRotation();
+    };
+    ASSERT_TRUE(driver.startRotation());
+    ASSERT_TRUE(waitUntil([&] { return driver.stepsTaken >= 1; }));
+
+    EXPECT_TRUE(driver.stopRotation());
+
+    EXPECT_EQ(driver.movesStarted, 2);
+    EXPECT_EQ(driver.movesEnded, 2);
+    EXPECT_FALSE(driver.IsTurntableRotating());
+    EXPECT_FALSE(driver.holdsWorker());
+    EXPECT_EQ(threadCount(), baselineThreads);
+}
+
+TEST_F(WorkerProtocol, CloseDeviceStopsARunningMove) {
+    driver.stepMilliseconds = 1;
+    ASSERT_TRUE(driver.startRotation());
+    ASSERT_TRUE(waitUntil([&] { return driver.stepsTaken >= 1; }));
+    driver.closeDevice();
+    EXPECT_EQ(driver.movesEnded, 1);
+    EXPECT_FALSE(driver.IsTurntableRotating());
+    EXPECT_FALSE(bench->device(0).isOpen());
+}
+
+TEST(WorkerRelease, DestructionJoinsEndedAndRetiredWorkers) {
+    ftsim::Bench bench = ftsim::BenchBuilder().device(ftsim::DeviceSpec()).build();
+    const int baseline = threadCount();
+    {
+        WorkerDriver driver;
+        ASSERT_TRUE(driver.openDevice(0, nullptr));
+        driver.SetCountsPerRevolution(72);
+        driver.SetRotationIncrementInCounts(1);
+        // The first move's worker starts the second from its callback and so
+        // is retired; the second ends by itself and is held.
+        driver.onMoveEnded = [](WorkerDriver& self) {
+            if (self.movesEnded == 0)
+                self.startRotation();
+        };
+        ASSERT_TRUE(driver.startRotation());
+        ASSERT_TRUE(waitUntil([&] { return driver.movesEnded == 2; }));
+        EXPECT_TRUE(driver.holdsWorker());
+        driver.closeDevice();
+    }
+    EXPECT_EQ(threadCount(), baseline);
+}
+
+TEST(WorkerRelease, DriverDestructorStopsARunningWorker) {
+    ftsim::Bench bench = ftsim::BenchBuilder().device(ftsim::DeviceSpec()).build();
+    std::atomic<int> ended{0};
+    const int baseline = threadCount();
+    {
+        WorkerDriver driver;
+        ASSERT_TRUE(driver.openDevice(0, nullptr));
+        driver.stepMilliseconds = 1;
+        driver.onMoveEnded = [&](WorkerDriver&) { ++ended; };
+        ASSERT_TRUE(driver.startRotation());
+        ASSERT_TRUE(waitUntil([&] { return driver.stepsTaken >= 1; }));
+    }
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(threadCount(), baseline);
+}
