@@ -1,0 +1,109 @@
+// Shared fixture of the plug-in tests: the host's three callback slots,
+// recorded, and small helpers to drive the plug-in object on a bench.
+#ifndef TESTS_PLUGIN_PLUGINTEST_H
+#define TESTS_PLUGIN_PLUGINTEST_H
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "HxTurntableHardwarePrivate.h"
+#include "HxVorandelTurntableControl.h"
+
+/// What hardwareOpenSucceeded or hardwareDisconnected told the host.
+struct OpenReport {
+    HxTurntableHardware* sender;
+    size_t index;
+    bool succeeded;
+    bool canMoveCounterclockwise;
+};
+
+/// The slots are process-wide: every test installs its own recorders and
+/// leaves them empty when it ends.
+class PluginTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        clearSlots();
+        TurntableHardwarePrivate::hardwareOpenSucceeded = [this](HxTurntableHardware* sender,
+                                                                 size_t index, bool ccw) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_openReports.push_back({sender, index, true, ccw});
+        };
+        TurntableHardwarePrivate::hardwareDisconnected = [this](HxTurntableHardware* sender,
+                                                                size_t index) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_openReports.push_back({sender, index, false, false});
+        };
+        TurntableHardwarePrivate::turntableRotationStopped = [this](HxTurntableHardware* sender) {
+            ++m_stoppedReports;
+            if (m_onStopped) {
+                m_onStopped(sender);
+            }
+        };
+    }
+
+    void TearDown() override { clearSlots(); }
+
+    static void clearSlots() {
+        TurntableHardwarePrivate::hardwareOpenSucceeded = nullptr;
+        TurntableHardwarePrivate::hardwareDisconnected = nullptr;
+        TurntableHardwarePrivate::turntableRotationStopped = nullptr;
+    }
+
+    std::vector<OpenReport> openReports() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_openReports;
+    }
+
+    /// Polls `done` every millisecond until it holds or `timeout` passes.
+    template <typename Predicate>
+    static bool waitFor(Predicate done, std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+
+    /// Waits until the running move of `plugin` has ended by itself, then
+    /// joins its worker (its report included) with stopRotation().
+    static bool finishMove(HxVorandelTurntableControl& plugin,
+                           std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+        const bool ended = waitFor([&] { return !plugin.IsTurntableRotating(); }, timeout);
+        plugin.stopRotation();
+        return ended;
+    }
+
+    /// Runs discovery and opens list position `index`; true when the host was
+    /// told of success.
+    bool discoverAndOpen(HxVorandelTurntableControl& plugin, size_t index) {
+        plugin.availableDevices();
+        plugin.openDevice(index);
+        const std::vector<OpenReport> reports = openReports();
+        return !reports.empty() && reports.back().succeeded;
+    }
+
+    std::mutex m_mutex;
+    std::vector<OpenReport> m_openReports;
+    std::atomic<int> m_stoppedReports{0};
+    /// Runs inside the rotation-stopped slot, on the worker thread. Set it
+    /// before the move whose end it handles starts.
+    std::function<void(HxTurntableHardware*)> m_onStopped;
+};
+
+/// Direction masks the drivers give the chip: the stepper board drives all
+/// eight lines, the DC board reads its rotation status on bit 4.
+constexpr unsigned char kStepperDirectionMask = 0xFF;
+constexpr unsigned char kDcDirectionMask = 0xEF;
+
+#endif  // TESTS_PLUGIN_PLUGINTEST_H

@@ -1,0 +1,219 @@
+// availableDevices(): the name, the catalogue or the message for every set-up
+// of the bench, and which device and model it leaves picked for opening.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "PluginTest.h"
+#include "ftsim/Bench.h"
+#include "ftsim/BenchBuilder.h"
+#include "ftsim/DeviceSpec.h"
+#include "ftsim/StepperSpec.h"
+
+namespace {
+
+const std::vector<std::string> kLabels = {
+    "Vorandel Generic (Expert use)",   "Vorandel Classic",      "Vorandel Compact",
+    "Vorandel Cobalt Medium",          "Vorandel Cobalt Large", "Vorandel Cobalt Extra Large",
+    "Vorandel Cobalt Large, Series 2", "Vorandel Amber Large",  "Vorandel Amber Medium",
+    "Vorandel Amber Extra Large",
+};
+
+const std::string kNotFoundMessage =
+    "The turntable device cannot be found.\n"
+    "\n"
+    "- make sure driver is installed\n"
+    "- make sure turntable is powered on\n"
+    "- make sure turntable is connected via USB\n";
+
+std::vector<std::string> asVector(const DevicesNamesList& list) {
+    return std::vector<std::string>(list.begin(), list.end());
+}
+
+ftsim::DeviceSpec turntable() {
+    return ftsim::DeviceSpec().stepper(ftsim::StepperSpec().stepsPerRevolution(72));
+}
+
+}  // namespace
+
+class Discovery : public PluginTest {};
+
+TEST_F(Discovery, IdentifiedTurntableListsOnlyItsModelName) {
+    for (int16_t row = 0; row < 10; ++row) {
+        ftsim::Bench bench = ftsim::BenchBuilder().device(turntable().identity(row)).build();
+        HxVorandelTurntableControl plugin;
+        EXPECT_EQ(std::vector<std::string>{kLabels[row]}, asVector(plugin.availableDevices()))
+            << "row " << row;
+        EXPECT_EQ("", plugin.lastError());
+    }
+}
+
+TEST_F(Discovery, UnidentifiedTurntableListsTheWholeCatalogueInRowOrder) {
+    ftsim::Bench bench = ftsim::BenchBuilder().device(turntable()).build();
+    HxVorandelTurntableControl plugin;
+    EXPECT_EQ(kLabels, asVector(plugin.availableDevices()));
+}
+
+TEST_F(Discovery, NothingFoundGivesAnEmptyListAndTheFiveLineMessage) {
+    ftsim::Bench bench = ftsim::BenchBuilder()
+                             .device(turntable().description("FT232R USB UART"))
+                             .device(turntable().description("ft245r lower case"))
+                             .build();
+    HxVorandelTurntableControl plugin;
+    EXPECT_TRUE(plugin.availableDevices().empty());
+    EXPECT_EQ(kNotFoundMessage, plugin.lastError());
+}
+
+TEST_F(Discovery, EmptyBenchGivesTheMessageAndOpenFindsNoDevice) {
+    ftsim::Bench bench;
+    HxVorandelTurntableControl plugin;
+    EXPECT_TRUE(plugin.availableDevices().empty());
+    EXPECT_EQ(kNotFoundMessage, plugin.lastError());
+
+    plugin.openDevice(0);
+    EXPECT_FALSE(plugin.isTurntableOpened());
+    EXPECT_EQ("No available device found.", plugin.lastError());
+}
+
+TEST_F(Discovery, DiscoveryLeavesNoDeviceOpen) {
+    ftsim::Bench bench =
+        ftsim::BenchBuilder().device(turntable().identity(3)).device(turntable()).build();
+    HxVorandelTurntableControl plugin;
+    plugin.availableDevices();
+    EXPECT_FALSE(bench.device(0).isOpen());
+    EXPECT_FALSE(bench.device(1).isOpen());
+}
+
+TEST_F(Discovery, FirstIdentifiedDeviceWinsAndIsTheOneOpened) {
+    ftsim::Bench bench = ftsim::BenchBuilder()
+                             .device(turntable())
+                             .device(turntable().identity(2))
+                             .device(turntable().identity(5))
+                             .build();
+    HxVorandelTurntableControl plugin;
+    EXPECT_EQ(std::vector<std::string>{"Vorandel Compact"}, asVector(plugin.availableDevices()));
+
+    plugin.openDevice(0);
+    ASSERT_TRUE(plugin.isTurntableOpened());
+    EXPECT_FALSE(bench.device(0).isOpen());
+    EXPECT_TRUE(bench.device(1).isOpen());
+    EXPECT_FALSE(bench.device(2).isOpen());
+    EXPECT_EQ(6400u, plugin.stepsPerRevolution());
+}
+
+TEST_F(Discovery, DevicesOpenElsewhereAreSkipped) {
+    ftsim::Bench bench = ftsim::BenchBuilder()
+                             .device(turntable().identity(3).openElsewhere())
+                             .device(turntable().openElsewhere())
+                             .build();
+    HxVorandelTurntableControl plugin;
+    EXPECT_TRUE(plugin.availableDevices().empty());
+    EXPECT_EQ(kNotFoundMessage, plugin.lastError());
+}
+
+TEST_F(Discovery, DeviceThisObjectHoldsOpenIsSkipped) {
+    ftsim::Bench bench = ftsim::BenchBuilder().device(turntable().identity(3)).build();
+    HxVorandelTurntableControl plugin;
+    ASSERT_TRUE(discoverAndOpen(plugin, 0));
+    EXPECT_TRUE(plugin.availableDevices().empty());
+    EXPECT_EQ(kNotFoundMessage, plugin.lastError());
+    EXPECT_TRUE(plugin.isTurntableOpened());
+}
+
+TEST_F(Discovery, RecordNamingNoCatalogueRowCountsAsUnidentified) {
+    for (int16_t id : {int16_t(10), int16_t(-1), int16_t(-5), int16_t(32767)}) {
+        ftsim::Bench bench = ftsim::BenchBuilder().device(turntable().identity(id)).build();
+        HxVorandelTurntableControl plugin;
+        EXPECT_EQ(kLabels, asVector(plugin.availableDevices())) << "id " << id;
+
+        // Row 0 of the catalogue is the generic model, on that very device.
+        plugin.openDevice(0);
+        ASSERT_TRUE(plugin.isTurntableOpened()) << "id " << id;
+        EXPECT_TRUE(bench.device(0).isOpen());
+        EXPECT_EQ(0u, plugin.stepsPerRevolution()) << "id " << id;
+        plugin.closeDevice();
+    }
+}
+
+TEST_F(Discovery, ValidRecordAfterOneNamingNoRowIsTheIdentifiedDevice) {
+    ftsim::Bench bench = ftsim::BenchBuilder()
+                             .device(turntable().identity(12))
+                             .device(turntable().identity(4))
+                             .build();
+    HxVorandelTurntableControl plugin;
+    EXPECT_EQ(std::vector<std::string>{"Vorandel Cobalt Large"},
+              asVector(plugin.availableDevices()));
+    plugin.openDevice(0);
+    EXPECT_TRUE(bench.device(1).isOpen());
+    EXPECT_EQ(12062u, plugin.stepsPerRevolution());
+}
+
+TEST_F(Discovery, UnidentifiedDeviceAfterAnIdentifiedOneOpensTheGenericModel) {
+    ftsim::Bench bench = ftsim::BenchBuilder().device(turntable().identity(4)).build();
+    HxVorandelTurntableControl plugin;
+    ASSERT_EQ(1u, plugin.availableDevices().size());
+
+    // The identified table goes, an unidentified one comes.
+    bench.device(0).unplug();
+    const int replacement = bench.addDevice(turntable());
+    EXPECT_EQ(kLabels, asVector(plugin.availableDevices()));
+
+    plugin.openDevice(0);
+    ASSERT_TRUE(plugin.isTurntableOpened());
+    EXPECT_TRUE(bench.device(replacement).isOpen());
+    EXPECT_EQ(0u, plugin.stepsPerRevolution());
+    ASSERT_FALSE(openReports().empty());
+    EXPECT_EQ(0u, openReports().back().index);
+    EXPECT_TRUE(openReports().back().canMoveCounterclockwise);
+}
+
+TEST_F(Discovery, NothingFoundKeepsTheEarlierPick) {
+    ftsim::Bench bench = ftsim::BenchBuilder().device(turntable().identity(6)).build();
+    HxVorandelTurntableControl plugin;
+    ASSERT_EQ(1u, plugin.availableDevices().size());
+
+    bench.device(0).unplug();
+    EXPECT_TRUE(plugin.availableDevices().empty());
+    bench.device(0).plugIn();
+
+    // Opened without a new discovery: still row 6 on device 0.
+    plugin.openDevice(0);
+    ASSERT_TRUE(plugin.isTurntableOpened());
+    EXPECT_TRUE(bench.device(0).isOpen());
+    EXPECT_EQ(11200u, plugin.stepsPerRevolution());
+}
+
+TEST_F(Discovery, UnidentifiedPassPicksTheFirstMatchingDevice) {
+    ftsim::Bench bench = ftsim::BenchBuilder()
+                             .device(turntable().description("FT232R USB UART"))
+                             .device(turntable().identity(3, 2))
+                             .device(turntable())
+                             .build();
+    HxVorandelTurntableControl plugin;
+    // A rail's record does not identify a turntable; that device comes first.
+    EXPECT_EQ(kLabels, asVector(plugin.availableDevices()));
+    plugin.openDevice(3);
+    EXPECT_TRUE(bench.device(1).isOpen());
+    EXPECT_FALSE(bench.device(2).isOpen());
+}
+
+TEST_F(Discovery, IdentityRecordWrittenThroughThePluginIsReadBackAndDiscovered) {
+    ftsim::Bench bench = ftsim::BenchBuilder().device(turntable()).build();
+    HxVorandelTurntableControl plugin;
+    ASSERT_TRUE(discoverAndOpen(plugin, 0));
+
+    ASSERT_TRUE(plugin.writeToEEPROM(5));
+    short readBack = -1;
+    ASSERT_TRUE(plugin.readFromEEPROM(&readBack));
+    EXPECT_EQ(5, readBack);
+    const std::vector<uint8_t> userArea = bench.device(0).userArea();
+    ASSERT_GE(userArea.size(), 8u);
+    EXPECT_EQ((std::vector<uint8_t>{0xD1, 0xF4, 0x01, 0x00, 0x01, 0x00, 0x05, 0x00}),
+              std::vector<uint8_t>(userArea.begin(), userArea.begin() + 8));
+
+    plugin.closeDevice();
+    EXPECT_EQ(std::vector<std::string>{"Vorandel Cobalt Extra Large"},
+              asVector(plugin.availableDevices()));
+}
