@@ -21,8 +21,8 @@ FTSIM_C_API int ftsim_add_stepper_device(const char* description, const char* se
                                          int identityRow, unsigned stepsPerRevolution,
                                          int enableActiveHigh, int clockwiseActiveHigh);
 /** Adds a DC counter turntable; returns the device index or -1. */
-FTSIM_C_API int ftsim_add_dc_device(const char* description, const char* serial,
-                                    int identityRow, unsigned long long countNanoseconds);
+FTSIM_C_API int ftsim_add_dc_device(const char* description, const char* serial, int identityRow,
+                                    unsigned long long countNanoseconds);
 /** From now on FT_Open of the device answers `status` (FT_OK: it opens again).
  *  0 on success, -1 for no such device. */
 FTSIM_C_API int ftsim_fail_open(int device, unsigned status);

@@ -17,9 +17,10 @@ namespace {
 void claimWorld() {
     std::lock_guard<std::mutex> lock(worldMutex());
     if (benchAlive()) {
-        std::fputs("ftsim: a second Bench was constructed while one is alive; "
-                   "only one simulated bench can exist at a time\n",
-                   stderr);
+        std::fputs(
+            "ftsim: a second Bench was constructed while one is alive; "
+            "only one simulated bench can exist at a time\n",
+            stderr);
         std::abort();
     }
     benchAlive() = true;
@@ -27,7 +28,9 @@ void claimWorld() {
 }
 }  // namespace
 
-Bench::Bench() : m_impl(std::make_unique<Impl>()) { claimWorld(); }
+Bench::Bench() : m_impl(std::make_unique<Impl>()) {
+    claimWorld();
+}
 
 Bench::Bench(const std::vector<DeviceSpec>& devices) : Bench() {
     for (const DeviceSpec& spec : devices)
@@ -81,9 +84,13 @@ std::size_t Bench::deviceCount() const {
     return withWorld([](World& w) { return w.devices.size(); });
 }
 
-Trace& Bench::trace() { return m_impl->trace; }
+Trace& Bench::trace() {
+    return m_impl->trace;
+}
 
-void Bench::setTraceEnabled(bool enabled) { m_impl->trace.setEnabled(enabled); }
+void Bench::setTraceEnabled(bool enabled) {
+    m_impl->trace.setEnabled(enabled);
+}
 
 void Bench::setCallDelay(std::chrono::microseconds delay) {
     withWorld([&](World& w) {

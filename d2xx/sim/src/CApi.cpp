@@ -39,7 +39,9 @@ T onDevice(int device, T fallback, F f) {
 
 extern "C" {
 
-int ftsim_is_simulator(void) { return 1; }
+int ftsim_is_simulator(void) {
+    return 1;
+}
 
 int ftsim_reset(void) {
     std::lock_guard<std::mutex> lock(worldMutex());

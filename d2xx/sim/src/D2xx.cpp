@@ -179,11 +179,12 @@ FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* pHandle) {
 }
 
 FT_STATUS FT_Close(FT_HANDLE ftHandle) {
-    return onDevice(TraceLog::Close, ftHandle, Rec{}, [&](World& w, SimDevice& device, TimeNs, Rec&) {
-        w.handles.erase(reinterpret_cast<std::uintptr_t>(ftHandle));
-        device.openHere = false;
-        return FT_STATUS(FT_OK);
-    });
+    return onDevice(TraceLog::Close, ftHandle, Rec{},
+                    [&](World& w, SimDevice& device, TimeNs, Rec&) {
+                        w.handles.erase(reinterpret_cast<std::uintptr_t>(ftHandle));
+                        device.openHere = false;
+                        return FT_STATUS(FT_OK);
+                    });
 }
 
 FT_STATUS FT_SetBaudRate(FT_HANDLE ftHandle, ULONG BaudRate) {
@@ -220,8 +221,7 @@ FT_STATUS FT_EE_UASize(FT_HANDLE ftHandle, LPDWORD lpdwSize) {
                     });
 }
 
-FT_STATUS FT_EE_UARead(FT_HANDLE ftHandle, PUCHAR pucData, DWORD dwDataLen,
-                       LPDWORD lpdwBytesRead) {
+FT_STATUS FT_EE_UARead(FT_HANDLE ftHandle, PUCHAR pucData, DWORD dwDataLen, LPDWORD lpdwBytesRead) {
     return onDevice(TraceLog::EE_UARead, ftHandle, Rec{dwDataLen},
                     [&](World&, SimDevice& device, TimeNs, Rec& rec) {
                         if (!pucData || !lpdwBytesRead)
@@ -274,8 +274,7 @@ FT_STATUS FT_EE_Read(FT_HANDLE ftHandle, FT_PROGRAM_DATA* pData) {
                         filled.SerialNumber = pData->SerialNumber;
                         *pData = filled;
                         copyText(pData->Manufacturer, kManufacturerSize, device.manufacturer);
-                        copyText(pData->ManufacturerId, kManufacturerIdSize,
-                                 device.manufacturerId);
+                        copyText(pData->ManufacturerId, kManufacturerIdSize, device.manufacturerId);
                         copyText(pData->Description, kDescriptionSize, device.description);
                         copyText(pData->SerialNumber, kSerialSize, device.serial);
                         return FT_STATUS(FT_OK);
@@ -283,29 +282,27 @@ FT_STATUS FT_EE_Read(FT_HANDLE ftHandle, FT_PROGRAM_DATA* pData) {
 }
 
 FT_STATUS FT_EE_Program(FT_HANDLE ftHandle, FT_PROGRAM_DATA* pData) {
-    return onDevice(TraceLog::EE_Program, ftHandle, Rec{},
-                    [&](World&, SimDevice& device, TimeNs, Rec&) {
-                        if (!pData)
-                            return FT_STATUS(FT_INVALID_PARAMETER);
-                        if (FT_STATUS fault = eepromFault(device, EepromCall::Program))
-                            return fault;
-                        device.manufacturer = takeText(pData->Manufacturer, kManufacturerSize);
-                        device.manufacturerId =
-                            takeText(pData->ManufacturerId, kManufacturerIdSize);
-                        device.description = takeText(pData->Description, kDescriptionSize);
-                        device.serial = takeText(pData->SerialNumber, kSerialSize);
-                        device.image = *pData;
-                        device.image.Manufacturer = nullptr;
-                        device.image.ManufacturerId = nullptr;
-                        device.image.Description = nullptr;
-                        device.image.SerialNumber = nullptr;
-                        // The user area is what the strings leave of the EEPROM.
-                        device.resizeUserArea(SimDevice::userAreaSizeFor(
-                            device.manufacturer, device.manufacturerId, device.description,
-                            device.serial));
-                        ++device.programs;
-                        return FT_STATUS(FT_OK);
-                    });
+    return onDevice(
+        TraceLog::EE_Program, ftHandle, Rec{}, [&](World&, SimDevice& device, TimeNs, Rec&) {
+            if (!pData)
+                return FT_STATUS(FT_INVALID_PARAMETER);
+            if (FT_STATUS fault = eepromFault(device, EepromCall::Program))
+                return fault;
+            device.manufacturer = takeText(pData->Manufacturer, kManufacturerSize);
+            device.manufacturerId = takeText(pData->ManufacturerId, kManufacturerIdSize);
+            device.description = takeText(pData->Description, kDescriptionSize);
+            device.serial = takeText(pData->SerialNumber, kSerialSize);
+            device.image = *pData;
+            device.image.Manufacturer = nullptr;
+            device.image.ManufacturerId = nullptr;
+            device.image.Description = nullptr;
+            device.image.SerialNumber = nullptr;
+            // The user area is what the strings leave of the EEPROM.
+            device.resizeUserArea(SimDevice::userAreaSizeFor(
+                device.manufacturer, device.manufacturerId, device.description, device.serial));
+            ++device.programs;
+            return FT_STATUS(FT_OK);
+        });
 }
 
 FT_STATUS FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnable) {
@@ -316,9 +313,9 @@ FT_STATUS FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnable) {
                         if (device.bitBang()) {
                             // Output pins take the latch at once; the chip starts
                             // filling its receive buffer with samples.
-                            device.drive(std::uint8_t((device.lines & ~ucMask) |
-                                                      (device.latch & ucMask)),
-                                         time, w.trace);
+                            device.drive(
+                                std::uint8_t((device.lines & ~ucMask) | (device.latch & ucMask)),
+                                time, w.trace);
                             device.rxOldest = device.pinsAt(time);
                         } else {
                             device.rxOldest.reset();
@@ -349,73 +346,71 @@ FT_STATUS FT_Purge(FT_HANDLE ftHandle, ULONG Mask) {
 
 FT_STATUS FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite,
                    LPDWORD lpBytesWritten) {
-    return onDevice(
-        TraceLog::Write, ftHandle, Rec{dwBytesToWrite},
-        [&](World& w, SimDevice& device, TimeNs time, Rec& rec) {
-            if (!lpBuffer || !lpBytesWritten)
-                return FT_STATUS(FT_INVALID_PARAMETER);
-            *lpBytesWritten = 0;
-            DWORD count = dwBytesToWrite;
-            if (device.writeFault.take()) {
-                if (!device.writeFault.fault.isShort)
-                    return device.writeFault.fault.status;
-                count = std::min(count, device.writeFault.fault.count);
-            }
-            const auto* data = static_cast<const std::uint8_t*>(lpBuffer);
-            // Bytes leave the chip at 16 x the baud rate in bit-bang mode.
-            const std::int64_t spacing = 1000000000LL / (16LL * device.baudRate);
-            for (DWORD i = 0; i < count; ++i) {
-                const TimeNs at = time + std::int64_t(i) * spacing;
-                const bool driven = device.bitBang();
-                if (driven) {
-                    device.latch = data[i];
-                    device.drive(std::uint8_t((device.lines & ~device.mask) |
-                                              (data[i] & device.mask)),
-                                 at, w.trace);
-                }
-                w.trace.portByte(device.index, data[i], at, driven);
-            }
-            *lpBytesWritten = count;
-            rec.arg1 = count;
-            rec.bytes = data;
-            rec.count = count;
-            if (device.writesBeforeUnplug > 0 && --device.writesBeforeUnplug == 0)
-                w.unplug(device.index);
-            return FT_STATUS(FT_OK);
-        });
+    return onDevice(TraceLog::Write, ftHandle, Rec{dwBytesToWrite},
+                    [&](World& w, SimDevice& device, TimeNs time, Rec& rec) {
+                        if (!lpBuffer || !lpBytesWritten)
+                            return FT_STATUS(FT_INVALID_PARAMETER);
+                        *lpBytesWritten = 0;
+                        DWORD count = dwBytesToWrite;
+                        if (device.writeFault.take()) {
+                            if (!device.writeFault.fault.isShort)
+                                return device.writeFault.fault.status;
+                            count = std::min(count, device.writeFault.fault.count);
+                        }
+                        const auto* data = static_cast<const std::uint8_t*>(lpBuffer);
+                        // Bytes leave the chip at 16 x the baud rate in bit-bang mode.
+                        const std::int64_t spacing = 1000000000LL / (16LL * device.baudRate);
+                        for (DWORD i = 0; i < count; ++i) {
+                            const TimeNs at = time + std::int64_t(i) * spacing;
+                            const bool driven = device.bitBang();
+                            if (driven) {
+                                device.latch = data[i];
+                                device.drive(std::uint8_t((device.lines & ~device.mask) |
+                                                          (data[i] & device.mask)),
+                                             at, w.trace);
+                            }
+                            w.trace.portByte(device.index, data[i], at, driven);
+                        }
+                        *lpBytesWritten = count;
+                        rec.arg1 = count;
+                        rec.bytes = data;
+                        rec.count = count;
+                        if (device.writesBeforeUnplug > 0 && --device.writesBeforeUnplug == 0)
+                            w.unplug(device.index);
+                        return FT_STATUS(FT_OK);
+                    });
 }
 
 FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead,
                   LPDWORD lpBytesReturned) {
-    return onDevice(
-        TraceLog::Read, ftHandle, Rec{dwBytesToRead},
-        [&](World&, SimDevice& device, TimeNs time, Rec& rec) {
-            if (!lpBuffer || !lpBytesReturned)
-                return FT_STATUS(FT_INVALID_PARAMETER);
-            *lpBytesReturned = 0;
-            // Outside bit-bang mode nothing feeds the receive buffer.
-            DWORD count = device.bitBang() ? dwBytesToRead : 0;
-            if (device.readFault.take()) {
-                if (!device.readFault.fault.isShort)
-                    return device.readFault.fault.status;
-                count = std::min(count, device.readFault.fault.count);
-            }
-            auto* data = static_cast<std::uint8_t*>(lpBuffer);
-            for (DWORD i = 0; i < count; ++i) {
-                // Without a purge the first byte is the oldest sample waiting.
-                if (i == 0 && device.rxOldest)
-                    data[i] = *device.rxOldest;
-                else
-                    data[i] = device.pinsAt(time);
-            }
-            if (device.bitBang())
-                device.rxOldest = device.pinsAt(time);
-            *lpBytesReturned = count;
-            rec.arg1 = count;
-            rec.bytes = data;
-            rec.count = count;
-            return FT_STATUS(FT_OK);
-        });
+    return onDevice(TraceLog::Read, ftHandle, Rec{dwBytesToRead},
+                    [&](World&, SimDevice& device, TimeNs time, Rec& rec) {
+                        if (!lpBuffer || !lpBytesReturned)
+                            return FT_STATUS(FT_INVALID_PARAMETER);
+                        *lpBytesReturned = 0;
+                        // Outside bit-bang mode nothing feeds the receive buffer.
+                        DWORD count = device.bitBang() ? dwBytesToRead : 0;
+                        if (device.readFault.take()) {
+                            if (!device.readFault.fault.isShort)
+                                return device.readFault.fault.status;
+                            count = std::min(count, device.readFault.fault.count);
+                        }
+                        auto* data = static_cast<std::uint8_t*>(lpBuffer);
+                        for (DWORD i = 0; i < count; ++i) {
+                            // Without a purge the first byte is the oldest sample waiting.
+                            if (i == 0 && device.rxOldest)
+                                data[i] = *device.rxOldest;
+                            else
+                                data[i] = device.pinsAt(time);
+                        }
+                        if (device.bitBang())
+                            device.rxOldest = device.pinsAt(time);
+                        *lpBytesReturned = count;
+                        rec.arg1 = count;
+                        rec.bytes = data;
+                        rec.count = count;
+                        return FT_STATUS(FT_OK);
+                    });
 }
 
 }  // extern "C"

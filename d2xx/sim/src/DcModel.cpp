@@ -27,7 +27,9 @@ int DcModel::runningAt(TimeNs time) const {
     return -1;
 }
 
-bool DcModel::turningAt(TimeNs time) const { return runningAt(time) >= 0; }
+bool DcModel::turningAt(TimeNs time) const {
+    return runningAt(time) >= 0;
+}
 
 std::uint64_t DcModel::countsAt(TimeNs time) const {
     std::uint64_t total = 0;
@@ -68,7 +70,9 @@ void DcModel::onLines(std::uint8_t before, std::uint8_t after, TimeNs time) {
     }
 }
 
-std::uint8_t DcModel::inputs(TimeNs time) { return turningAt(time) ? 0 : kStatus; }
+std::uint8_t DcModel::inputs(TimeNs time) {
+    return turningAt(time) ? 0 : kStatus;
+}
 
 std::vector<std::pair<TimeNs, std::uint8_t>> DcModel::inputChanges(TimeNs from, TimeNs to) const {
     std::vector<std::pair<TimeNs, std::uint8_t>> changes;

@@ -12,7 +12,9 @@ Device& Device::failOpen(FT_STATUS status) {
 }
 
 Device& Device::failWrites(Fault fault, unsigned calls, unsigned skip) {
-    withDevice(m_index, [&](SimDevice& d, World&) { d.writeFault = FaultPlan{fault, skip, calls}; });
+    withDevice(m_index, [&](SimDevice& d, World&) {
+        d.writeFault = FaultPlan{fault, skip, calls};
+    });
     return *this;
 }
 

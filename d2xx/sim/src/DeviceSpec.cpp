@@ -94,8 +94,8 @@ DeviceSpec& DeviceSpec::identity(std::int16_t row, std::int16_t kind, std::int16
     std::vector<std::uint8_t>& area = m_config.userArea;
     if (area.size() < 8)
         area.resize(8, 0);
-    const std::uint8_t record[8] = {0xD1, 0xF4, lo(version), hi(version),
-                                    lo(kind), hi(kind),      lo(row),     hi(row)};
+    const std::uint8_t record[8] = {0xD1,     0xF4,     lo(version), hi(version),
+                                    lo(kind), hi(kind), lo(row),     hi(row)};
     std::copy(record, record + 8, area.begin());
     return *this;
 }

@@ -62,15 +62,15 @@ SimDevice::SimDevice(int deviceIndex, const DeviceConfig& deviceConfig, TimeNs n
     image.SerNumEnableR = 1;
 
     switch (kind) {
-    case BoardKind::Stepper:
-        board = std::make_unique<StepperModel>(config.stepper);
-        break;
-    case BoardKind::Dc:
-        board = std::make_unique<DcModel>(config.dc, now);
-        break;
-    case BoardKind::Plain:
-        board = std::make_unique<PlainBoard>();
-        break;
+        case BoardKind::Stepper:
+            board = std::make_unique<StepperModel>(config.stepper);
+            break;
+        case BoardKind::Dc:
+            board = std::make_unique<DcModel>(config.dc, now);
+            break;
+        case BoardKind::Plain:
+            board = std::make_unique<PlainBoard>();
+            break;
     }
 }
 
@@ -83,12 +83,13 @@ std::uint8_t SimDevice::pinsAt(TimeNs time) {
 }
 
 void SimDevice::drive(std::uint8_t newLines, TimeNs time, TraceLog& trace) {
-    if (newLines == lines)
-        return;
+    // The board hears every driven write, also one that changes nothing: a
+    // level-sensitive line (the DC mode line) acts on what a write shows.
     const std::uint8_t before = lines;
     lines = newLines;
     board->onLines(before, newLines, time);
-    trace.lineChange(index, time, newLines);
+    if (newLines != before)
+        trace.lineChange(index, time, newLines);
 }
 
 void SimDevice::resetChip() {
@@ -104,8 +105,13 @@ void SimDevice::setIdentity(std::int16_t row, std::int16_t deviceKind, std::int1
     const auto word = [](std::int16_t v, int byte) {
         return std::uint8_t(std::uint16_t(v) >> (8 * byte));
     };
-    const std::uint8_t record[8] = {0xD1, 0xF4, word(version, 0), word(version, 1),
-                                    word(deviceKind, 0), word(deviceKind, 1), word(row, 0),
+    const std::uint8_t record[8] = {0xD1,
+                                    0xF4,
+                                    word(version, 0),
+                                    word(version, 1),
+                                    word(deviceKind, 0),
+                                    word(deviceKind, 1),
+                                    word(row, 0),
                                     word(row, 1)};
     std::copy_n(record, std::min<std::size_t>(8, userArea.size()), userArea.begin());
 }
@@ -114,10 +120,11 @@ void SimDevice::setUserArea(const std::vector<std::uint8_t>& bytes) {
     std::copy_n(bytes.begin(), std::min(bytes.size(), userArea.size()), userArea.begin());
 }
 
-void SimDevice::resizeUserArea(DWORD size) { userArea.resize(size, 0); }
+void SimDevice::resizeUserArea(DWORD size) {
+    userArea.resize(size, 0);
+}
 
-DWORD SimDevice::userAreaSizeFor(const std::string& manufacturer,
-                                 const std::string& manufacturerId,
+DWORD SimDevice::userAreaSizeFor(const std::string& manufacturer, const std::string& manufacturerId,
                                  const std::string& description, const std::string& serial) {
     const std::size_t used =
         manufacturer.size() + manufacturerId.size() + description.size() + serial.size();

@@ -51,8 +51,8 @@ public:
     UCHAR latency = 16;
     UCHAR mode = FT_BITMODE_RESET;
     UCHAR mask = 0;
-    std::uint8_t latch = 0;  ///< last byte written in bit-bang mode
-    std::uint8_t lines = 0;  ///< levels the board sees on the chip-driven lines
+    std::uint8_t latch = 0;                ///< last byte written in bit-bang mode
+    std::uint8_t lines = 0;                ///< levels the board sees on the chip-driven lines
     std::optional<std::uint8_t> rxOldest;  ///< oldest unread sample in the receive buffer
     FaultPlan writeFault;
     FaultPlan readFault;
@@ -75,7 +75,7 @@ public:
     bool bitBang() const { return mode == FT_BITMODE_ASYNC_BITBANG; }
     /// The pins now: outputs as driven, inputs from the board.
     std::uint8_t pinsAt(TimeNs time);
-    /// The chip drives `newLines` from `time` on.
+    /// The chip drives `newLines` from `time` on (a write or a switch into bit-bang mode).
     void drive(std::uint8_t newLines, TimeNs time, TraceLog& trace);
     /// What FT_Open and a plug-in do to the chip: bit mode reset, defaults.
     void resetChip();

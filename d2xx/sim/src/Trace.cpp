@@ -8,7 +8,9 @@
 
 namespace ftsim {
 
-std::vector<std::string> Trace::calls() const { return calls(-2); }
+std::vector<std::string> Trace::calls() const {
+    return calls(-2);
+}
 
 std::vector<std::string> Trace::calls(int device) const {
     return withWorld([&](World& w) {
@@ -20,7 +22,9 @@ std::vector<std::string> Trace::calls(int device) const {
     });
 }
 
-std::vector<Call> Trace::entries() const { return entries(-2); }
+std::vector<Call> Trace::entries() const {
+    return entries(-2);
+}
 
 std::vector<Call> Trace::entries(int device) const {
     return withWorld([&](World& w) {

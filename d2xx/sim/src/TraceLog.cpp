@@ -4,10 +4,22 @@ namespace ftsim {
 
 const char* TraceLog::name(std::uint8_t fn) {
     static const char* const names[] = {
-        "FT_CreateDeviceInfoList", "FT_GetDeviceInfoList", "FT_Open",       "FT_Close",
-        "FT_SetBaudRate",          "FT_SetLatencyTimer",   "FT_EE_UASize",  "FT_EE_UARead",
-        "FT_EE_UAWrite",           "FT_EE_Read",           "FT_EE_Program", "FT_SetBitMode",
-        "FT_GetBitMode",           "FT_Purge",             "FT_Write",      "FT_Read",
+        "FT_CreateDeviceInfoList",
+        "FT_GetDeviceInfoList",
+        "FT_Open",
+        "FT_Close",
+        "FT_SetBaudRate",
+        "FT_SetLatencyTimer",
+        "FT_EE_UASize",
+        "FT_EE_UARead",
+        "FT_EE_UAWrite",
+        "FT_EE_Read",
+        "FT_EE_Program",
+        "FT_SetBitMode",
+        "FT_GetBitMode",
+        "FT_Purge",
+        "FT_Write",
+        "FT_Read",
     };
     return fn < sizeof(names) / sizeof(names[0]) ? names[fn] : "?";
 }
@@ -16,8 +28,8 @@ void TraceLog::call(Fn fn, int device, std::uint32_t arg0, std::uint32_t arg1, F
                     TimeNs time, const std::uint8_t* data, std::uint32_t count) {
     if (!enabled)
         return;
-    Record record{time, arg0, arg1, status, std::uint32_t(bytes.size()), 0,
-                  std::int16_t(device), fn};
+    Record record{time, arg0, arg1, status, std::uint32_t(bytes.size()), 0, std::int16_t(device),
+                  fn};
     if (data && count) {
         bytes.insert(bytes.end(), data, data + count);
         record.byteCount = count;

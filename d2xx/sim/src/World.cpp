@@ -17,16 +17,22 @@ std::mutex& worldMutex() {
     return mutex;
 }
 
-World& world() { return *worldSlot(); }
+World& world() {
+    return *worldSlot();
+}
 
-void replaceWorld() { worldSlot() = std::make_unique<World>(); }
+void replaceWorld() {
+    worldSlot() = std::make_unique<World>();
+}
 
 bool& benchAlive() {
     static bool alive = false;
     return alive;
 }
 
-World::World() : start(now()) { trace.since = start; }
+World::World() : start(now()) {
+    trace.since = start;
+}
 
 int World::addDevice(const DeviceConfig& config) {
     const int index = int(devices.size());

@@ -2,10 +2,10 @@
 #ifndef FTSIM_BENCH_H
 #define FTSIM_BENCH_H
 
-#include "ftsim/Export.h"
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include "ftsim/Export.h"
 
 #include "ftsim/BenchBuilder.h"
 #include "ftsim/Device.h"

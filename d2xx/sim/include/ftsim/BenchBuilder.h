@@ -2,10 +2,10 @@
 #ifndef FTSIM_BENCHBUILDER_H
 #define FTSIM_BENCHBUILDER_H
 
-#include "ftsim/Export.h"
 #include <chrono>
 #include <memory>
 #include <vector>
+#include "ftsim/Export.h"
 
 #include "ftsim/DeviceSpec.h"
 

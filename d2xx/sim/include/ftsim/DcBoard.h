@@ -2,9 +2,9 @@
 #ifndef FTSIM_DCBOARD_H
 #define FTSIM_DCBOARD_H
 
-#include "ftsim/Export.h"
 #include <cstdint>
 #include <vector>
+#include "ftsim/Export.h"
 
 #include "ftsim/Time.h"
 

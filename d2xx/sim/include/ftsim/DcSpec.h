@@ -11,12 +11,21 @@ namespace ftsim {
 class DcSpec {
 public:
     /// Time the table takes for one count (default 1 ms).
-    DcSpec& countNanoseconds(std::int64_t ns) { m_countNs = ns; return *this; }
+    DcSpec& countNanoseconds(std::int64_t ns) {
+        m_countNs = ns;
+        return *this;
+    }
     /// Fault: the board ignores every start edge and never turns.
-    DcSpec& neverStarts(bool never = true) { m_neverStarts = never; return *this; }
+    DcSpec& neverStarts(bool never = true) {
+        m_neverStarts = never;
+        return *this;
+    }
     /// The table is already turning continuously when the bench is built; it
     /// stops at the end of the count in progress once the mode line is seen low.
-    DcSpec& startTurning(bool turning = true) { m_startTurning = turning; return *this; }
+    DcSpec& startTurning(bool turning = true) {
+        m_startTurning = turning;
+        return *this;
+    }
 
     std::int64_t getCountNanoseconds() const { return m_countNs; }
     bool getNeverStarts() const { return m_neverStarts; }

@@ -2,10 +2,10 @@
 #ifndef FTSIM_DEVICE_H
 #define FTSIM_DEVICE_H
 
-#include "ftsim/Export.h"
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "ftsim/Export.h"
 
 #include "ftd2xx.h"
 #include "ftsim/DcBoard.h"

@@ -20,7 +20,7 @@ enum class BoardKind { Plain, Stepper, Dc };
 /// Plain record of a device's configuration; DeviceSpec fills it fluently.
 struct DeviceConfig {
     std::array<char, 64> description{};  ///< device-list field; may be full without NUL
-    std::array<char, 16> serial{};        ///< device-list field; may be full without NUL
+    std::array<char, 16> serial{};       ///< device-list field; may be full without NUL
     ULONG type = FT_DEVICE_232R;
     ULONG id = 0x04036001;
     DWORD location = 0;
@@ -32,7 +32,7 @@ struct DeviceConfig {
     std::string manufacturerId = "FT";
     std::optional<std::string> eepromDescription;
     std::optional<std::string> eepromSerial;
-    std::optional<DWORD> userAreaSize;  ///< overrides the size computed from the strings
+    std::optional<DWORD> userAreaSize;   ///< overrides the size computed from the strings
     std::vector<std::uint8_t> userArea;  ///< bytes from offset 0; the rest reads 0
 
     BoardKind board = BoardKind::Plain;

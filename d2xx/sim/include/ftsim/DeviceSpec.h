@@ -2,11 +2,11 @@
 #ifndef FTSIM_DEVICESPEC_H
 #define FTSIM_DEVICESPEC_H
 
-#include "ftsim/Export.h"
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "ftsim/Export.h"
 
 #include "ftsim/DeviceConfig.h"
 

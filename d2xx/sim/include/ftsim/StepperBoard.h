@@ -2,9 +2,9 @@
 #ifndef FTSIM_STEPPERBOARD_H
 #define FTSIM_STEPPERBOARD_H
 
-#include "ftsim/Export.h"
 #include <cstdint>
 #include <vector>
+#include "ftsim/Export.h"
 
 #include "ftsim/Time.h"
 

@@ -9,14 +9,26 @@ namespace ftsim {
 /// set them to match the model the driver is preset for.
 class StepperSpec {
 public:
-    StepperSpec& stepsPerRevolution(unsigned steps) { m_stepsPerRevolution = steps; return *this; }
+    StepperSpec& stepsPerRevolution(unsigned steps) {
+        m_stepsPerRevolution = steps;
+        return *this;
+    }
     /// Level of the enable line (bit 0) at which the driver takes steps.
-    StepperSpec& enableActiveHigh(bool high) { m_enableActiveHigh = high; return *this; }
+    StepperSpec& enableActiveHigh(bool high) {
+        m_enableActiveHigh = high;
+        return *this;
+    }
     /// Level of the direction line (bit 1) that turns clockwise (+1 step).
-    StepperSpec& clockwiseActiveHigh(bool high) { m_clockwiseActiveHigh = high; return *this; }
+    StepperSpec& clockwiseActiveHigh(bool high) {
+        m_clockwiseActiveHigh = high;
+        return *this;
+    }
     /// Fastest step rate the motor follows; rising edges closer than 1/rate to
     /// the previous counted step are lost. 0 (the default): no limit.
-    StepperSpec& maxStepRate(double stepsPerSecond) { m_maxStepRate = stepsPerSecond; return *this; }
+    StepperSpec& maxStepRate(double stepsPerSecond) {
+        m_maxStepRate = stepsPerSecond;
+        return *this;
+    }
 
     unsigned getStepsPerRevolution() const { return m_stepsPerRevolution; }
     bool getEnableActiveHigh() const { return m_enableActiveHigh; }

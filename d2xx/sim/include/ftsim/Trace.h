@@ -2,10 +2,10 @@
 #ifndef FTSIM_TRACE_H
 #define FTSIM_TRACE_H
 
-#include "ftsim/Export.h"
 #include <cstddef>
 #include <string>
 #include <vector>
+#include "ftsim/Export.h"
 
 #include "ftsim/Call.h"
 

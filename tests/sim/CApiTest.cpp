@@ -1,0 +1,70 @@
+// The C interface tools use when they find the simulator behind libftd2xx.so.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "SimTestSupport.h"
+#include "ftsim/Bench.h"
+#include "ftsim_c.h"
+
+TEST(CApi, BuildsAWorldWithoutABench) {
+    EXPECT_EQ(ftsim_is_simulator(), 1);
+    ASSERT_EQ(ftsim_reset(), 0);
+    EXPECT_EQ(ftsim_device_count(), 0);
+    const int stepper = ftsim_add_stepper_device("FT245R USB FIFO", "S1", 3, 19520, 1, 0);
+    const int dc = ftsim_add_dc_device("FT245R USB FIFO", "D1", -1, 1000000);
+    EXPECT_EQ(stepper, 0);
+    EXPECT_EQ(dc, 1);
+    EXPECT_EQ(ftsim_device_count(), 2);
+
+    FT_HANDLE handle = simtest::open(0);
+    ASSERT_NE(handle, nullptr);
+    unsigned char record[8] = {};
+    DWORD read = 0;
+    ASSERT_EQ(FT_EE_UARead(handle, record, 8, &read), FT_STATUS(FT_OK));
+    EXPECT_EQ(record[6], 3);
+    simtest::bitBang(handle, 0xFF);
+    simtest::writeByte(handle, 0x00);  // enable active high: off; clockwise low
+    simtest::writeByte(handle, 0x04);  // lost
+    simtest::writeByte(handle, 0x01);
+    simtest::writeByte(handle, 0x05);  // clockwise step
+    simtest::writeByte(handle, 0x30);
+    EXPECT_EQ(ftsim_stepper_position(0), 1);
+    EXPECT_EQ(ftsim_stepper_pulses(0), 1u);
+    EXPECT_EQ(ftsim_stepper_lost(0), 1u);
+    EXPECT_EQ(ftsim_shots(0), 0u);
+    EXPECT_EQ(ftsim_dc_counts(1), 0u);
+    EXPECT_EQ(ftsim_stepper_position(1), 0);  // not a stepper
+    EXPECT_EQ(ftsim_stepper_position(7), 0);  // no such device
+
+    const std::string path = ::testing::TempDir() + "capi.vcd";
+    EXPECT_EQ(ftsim_write_vcd(0, path.c_str()), 0);
+    EXPECT_EQ(ftsim_write_vcd(9, path.c_str()), -1);
+    std::remove(path.c_str());
+    EXPECT_EQ(ftsim_reset(), 0);
+    EXPECT_EQ(ftsim_device_count(), 0);
+}
+
+TEST(CApi, ABenchReplacesTheWorldAndResetIsRefusedMeanwhile) {
+    ftsim_reset();
+    ftsim_add_stepper_device("FT245R USB FIFO", "S1", -1, 200, 1, 1);
+    {
+        ftsim::Bench bench;
+        EXPECT_EQ(ftsim_device_count(), 0);
+        EXPECT_EQ(ftsim_reset(), -1);
+        EXPECT_EQ(ftsim_add_dc_device("FT245R USB FIFO", "D", 1, 1000), 0);
+        EXPECT_EQ(bench.deviceCount(), 1u);
+    }
+    EXPECT_EQ(ftsim_device_count(), 0);  // no Bench: no device attached
+}
+
+TEST(CApi, CallDelayAppliesToDeviceCalls) {
+    ASSERT_EQ(ftsim_reset(), 0);
+    ftsim_add_stepper_device("FT245R USB FIFO", "S1", -1, 200, 1, 1);
+    ftsim_set_call_delay_us(2000);
+    FT_HANDLE handle = simtest::open(0);
+    const ftsim::TimeNs before = ftsim::now();
+    FT_SetLatencyTimer(handle, 2);
+    EXPECT_GE(ftsim::now() - before, 2000000);
+    ftsim_reset();
+}

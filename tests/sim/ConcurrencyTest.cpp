@@ -1,0 +1,41 @@
+// Two threads calling D2XX at once, as the host thread and a rotation worker do.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "SimTestSupport.h"
+#include "ftsim/Bench.h"
+
+using namespace ftsim;
+
+TEST(Concurrency, WorkerPulsesWhileTheHostQueriesAndReads) {
+    auto bench = BenchBuilder()
+                     .device(DeviceSpec().stepper(StepperSpec()))
+                     .device(DeviceSpec().dcBoard(DcSpec()))
+                     .build();
+    FT_HANDLE stepper = simtest::open(0);
+    FT_HANDLE dc = simtest::open(1);
+    simtest::bitBang(stepper, 0xFF);
+    simtest::bitBang(dc, 0xEF);
+    constexpr int kSteps = 400;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int i = 0; i < kSteps; ++i) {
+            simtest::writeByte(stepper, 0x07);
+            simtest::writeByte(stepper, 0x03);
+        }
+        done = true;
+    });
+    unsigned reads = 0;
+    while (!done) {
+        simtest::readByte(dc);
+        bench.device(0).stepper().position();
+        bench.trace().size();
+        ++reads;
+    }
+    worker.join();
+    EXPECT_GT(reads, 0u);
+    EXPECT_EQ(bench.device(0).stepper().position(), kSteps);
+    EXPECT_EQ(bench.trace().count("FT_Write", 0), 2u * kSteps);
+}

@@ -1,0 +1,133 @@
+// The DC counter board: preset latching, counted and continuous runs, status.
+#include <gtest/gtest.h>
+
+#include "SimTestSupport.h"
+#include "ftsim/Bench.h"
+
+using namespace ftsim;
+using simtest::readByte;
+using simtest::writeByte;
+
+namespace {
+
+constexpr std::uint8_t kStatus = 0x10;
+constexpr std::uint8_t kStart = 0x20;
+constexpr std::uint8_t kMode = 0x40;
+constexpr std::uint8_t kLoad = 0x80;
+constexpr std::int64_t kCountNs = 2000000;  // 2 ms a count
+
+class Dc : public ::testing::Test {
+protected:
+    void build(DcSpec spec = DcSpec()) {
+        bench = BenchBuilder()
+                    .device(DeviceSpec().dcBoard(spec.countNanoseconds(kCountNs)))
+                    .buildUnique();
+        handle = simtest::open(0);
+        simtest::bitBang(handle, 0xEF);
+    }
+    /// Loads `preset` and starts a run with the mode line as given; returns the
+    /// time just before the start edge was written.
+    TimeNs start(std::uint8_t preset, bool continuous = false) {
+        const std::uint8_t mode = continuous ? kMode : 0;
+        writeByte(handle, preset);  // load strobe low
+        writeByte(handle, std::uint8_t(preset | kLoad));
+        writeByte(handle, std::uint8_t(preset | kLoad | mode));
+        const TimeNs before = now();
+        writeByte(handle, std::uint8_t(preset | kLoad | mode | kStart));
+        writeByte(handle, std::uint8_t(preset | kLoad | mode));
+        return before;
+    }
+    /// Polls the status line until it reads standing; returns when it did.
+    TimeNs waitStanding() {
+        const TimeNs give_up = now() + 5000000000LL;
+        while (!(readByte(handle) & kStatus) && now() < give_up) {
+        }
+        return now();
+    }
+    DcBoard& board() { return bench->device(0).dc(); }
+    std::unique_ptr<Bench> bench;
+    FT_HANDLE handle = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Dc, PresetFourteenTurnsOneCount) {
+    build();
+    const TimeNs before = start(14);
+    EXPECT_EQ(readByte(handle) & kStatus, 0);  // turning
+    EXPECT_GE(waitStanding() - before, 1 * kCountNs);
+    EXPECT_EQ(board().countsTurned(), 1u);
+    EXPECT_EQ(board().runPresets(), std::vector<std::uint8_t>{14});
+}
+
+TEST_F(Dc, PresetTenTurnsFiveCounts) {
+    build();
+    const TimeNs before = start(10);
+    EXPECT_GE(waitStanding() - before, 5 * kCountNs);
+    EXPECT_EQ(board().countsTurned(), 5u);
+    const auto runs = board().runs();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].counts, 5u);
+    EXPECT_EQ(runs[0].end - runs[0].start, 5 * kCountNs);
+}
+
+TEST_F(Dc, PresetFifteenTurnsSixteenCounts) {
+    build();
+    const TimeNs before = start(15);
+    EXPECT_GE(waitStanding() - before, 16 * kCountNs);
+    EXPECT_EQ(board().countsTurned(), 16u);
+}
+
+TEST_F(Dc, PresetIsTakenOnlyOnTheLoadStrobesRisingEdge) {
+    build();
+    writeByte(handle, kLoad | 3);
+    writeByte(handle, 3);
+    writeByte(handle, kLoad | 3);  // latches 3
+    writeByte(handle, kLoad | 9);  // no edge: stays 3
+    EXPECT_EQ(board().latchedPreset(), 3);
+}
+
+TEST_F(Dc, ContinuousRunStopsAtTheEndOfTheCountInProgress) {
+    build();
+    start(14, true);
+    simtest::spinFor(3 * kCountNs + kCountNs / 2);
+    EXPECT_TRUE(board().isTurning());
+    EXPECT_EQ(readByte(handle) & kStatus, 0);
+    writeByte(handle, kLoad | 14);  // mode low
+    const TimeNs lowered = bench->trace().portWrites(0).back().time;
+    const auto runs = board().runs();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_TRUE(runs[0].continuous);
+    EXPECT_GE(runs[0].counts, 4u);
+    EXPECT_GT(runs[0].end, lowered);             // finishes the count in progress
+    EXPECT_LE(runs[0].end, lowered + kCountNs);  // and no more
+    waitStanding();
+    EXPECT_EQ(board().countsTurned(), runs[0].counts);
+}
+
+TEST_F(Dc, StartWhileTurningIsIgnored) {
+    build();
+    start(10);
+    start(14);
+    EXPECT_EQ(board().runsStarted(), 1u);
+    EXPECT_EQ(board().startEdges(), 2u);
+}
+
+TEST_F(Dc, FaultyBoardNeverStarts) {
+    build(DcSpec().neverStarts());
+    start(14);
+    start(14);
+    EXPECT_EQ(readByte(handle) & kStatus, kStatus);
+    EXPECT_EQ(board().runsStarted(), 0u);
+    EXPECT_EQ(board().startEdges(), 2u);
+}
+
+TEST_F(Dc, TableBuiltTurningStopsWhenTheModeLineIsDrivenLow) {
+    build(DcSpec().startTurning());
+    EXPECT_TRUE(board().isTurning());
+    // Entering bit-bang drove every output low, the mode line included.
+    waitStanding();
+    EXPECT_FALSE(board().isTurning());
+    EXPECT_EQ(board().runsStarted(), 0u);
+    EXPECT_EQ(board().runs().size(), 1u);
+}

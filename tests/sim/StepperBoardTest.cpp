@@ -1,0 +1,116 @@
+// The stepper board: steps counted on rising edges, direction, polarities,
+// lost steps and the camera lines.
+#include <gtest/gtest.h>
+
+#include "SimTestSupport.h"
+#include "ftsim/Bench.h"
+
+using namespace ftsim;
+using simtest::writeByte;
+
+namespace {
+
+constexpr std::uint8_t kEnable = 0x01;
+constexpr std::uint8_t kDir = 0x02;
+constexpr std::uint8_t kStep = 0x04;
+constexpr std::uint8_t kFocus = 0x10;
+constexpr std::uint8_t kShutter = 0x20;
+
+struct Stepper {
+    explicit Stepper(const StepperSpec& spec)
+        : bench(BenchBuilder().device(DeviceSpec().stepper(spec)).build()),
+          handle(simtest::open(0)) {
+        simtest::bitBang(handle, 0xFF);
+    }
+    void pulses(std::uint8_t lines, int count) {
+        for (int i = 0; i < count; ++i) {
+            writeByte(handle, std::uint8_t(lines | kStep));
+            writeByte(handle, lines);
+        }
+    }
+    StepperBoard& board() { return bench.device(0).stepper(); }
+    Bench bench;
+    FT_HANDLE handle;
+};
+
+}  // namespace
+
+TEST(StepperBoard, ActiveHighEnableAndClockwise) {
+    Stepper s(
+        StepperSpec().stepsPerRevolution(200).enableActiveHigh(true).clockwiseActiveHigh(true));
+    s.pulses(kEnable | kDir, 5);  // clockwise
+    s.pulses(kEnable, 2);         // counter-clockwise
+    EXPECT_EQ(s.board().position(), 3);
+    EXPECT_EQ(s.board().pulsesCounted(), 7u);
+    EXPECT_EQ(s.board().pulsesLost(), 0u);
+    EXPECT_EQ(s.board().stepTimes().size(), 7u);
+}
+
+TEST(StepperBoard, ActiveLowEnableAndClockwise) {
+    Stepper s(StepperSpec().enableActiveHigh(false).clockwiseActiveHigh(false));
+    s.pulses(0, 4);        // enable low = on, dir low = clockwise
+    s.pulses(kDir, 1);     // counter-clockwise
+    s.pulses(kEnable, 3);  // disabled
+    EXPECT_EQ(s.board().position(), 3);
+    EXPECT_EQ(s.board().pulsesCounted(), 5u);
+    EXPECT_EQ(s.board().lostWhileDisabled(), 3u);
+    EXPECT_FALSE(s.board().enabled());
+}
+
+TEST(StepperBoard, OnlyRisingEdgesCount) {
+    Stepper s{StepperSpec()};
+    writeByte(s.handle, kEnable | kStep);
+    writeByte(s.handle, kEnable | kStep);  // still high: no new edge
+    writeByte(s.handle, kEnable);
+    EXPECT_EQ(s.board().pulsesCounted(), 1u);
+}
+
+TEST(StepperBoard, EnableAndStepInOneByteStep) {
+    // Lines written together change together: the edge sees the enable of its byte.
+    Stepper s{StepperSpec()};
+    writeByte(s.handle, kEnable | kDir | kStep);
+    EXPECT_EQ(s.board().position(), 1);
+}
+
+TEST(StepperBoard, EdgesFasterThanTheMotorAreLost) {
+    Stepper s(StepperSpec().maxStepRate(100.0));  // at least 10 ms apart
+    s.pulses(kEnable | kDir, 3);                  // back to back
+    EXPECT_EQ(s.board().pulsesCounted(), 1u);
+    EXPECT_EQ(s.board().lostTooFast(), 2u);
+    simtest::spinFor(11000000);
+    s.pulses(kEnable | kDir, 1);
+    EXPECT_EQ(s.board().pulsesCounted(), 2u);
+    s.board().setMaxStepRate(0.0);
+    s.pulses(kEnable | kDir, 4);
+    EXPECT_EQ(s.board().position(), 6);
+}
+
+TEST(StepperBoard, ShotIsShutterRisingWhileFocusHigh) {
+    Stepper s{StepperSpec()};
+    writeByte(s.handle, kShutter);  // no focus: no shot
+    writeByte(s.handle, 0);
+    const TimeNs focusAt = now();
+    writeByte(s.handle, kFocus);
+    simtest::spinFor(2000000);
+    writeByte(s.handle, kFocus | kShutter);
+    writeByte(s.handle, 0);
+    EXPECT_EQ(s.board().shots(), 1u);
+    const auto shots = s.board().shotTimes();
+    ASSERT_EQ(shots.size(), 1u);
+    EXPECT_GE(shots[0].focusRoseAt, focusAt);
+    EXPECT_GE(shots[0].shutterRoseAt - shots[0].focusRoseAt, 2000000);
+    const auto events = s.board().lineEvents();
+    ASSERT_EQ(events.size(), 6u);
+    EXPECT_EQ(events[2].line, LineEvent::Focus);
+    EXPECT_TRUE(events[2].level);
+    EXPECT_EQ(events[4].line, LineEvent::Focus);  // both drop in one byte
+    EXPECT_FALSE(events[4].level);
+}
+
+TEST(StepperBoard, ChipResetLeavesTheLinesWhereTheyWere) {
+    Stepper s{StepperSpec()};
+    writeByte(s.handle, kEnable);
+    FT_SetBitMode(s.handle, 0xFF, FT_BITMODE_RESET);
+    EXPECT_TRUE(s.board().enabled());
+    EXPECT_EQ(s.bench.device(0).pins() & kEnable, kEnable);
+}
