@@ -72,8 +72,17 @@ bool HxDCMotor::StartTurntable() {
         writeChipByte();
         SetMaskBits(MASK_START, BITS_OFF);
         writeChipByte();
-        Wait(SETTLE_MS);
-        if (ReadIsTurntableRotating())
+        // The status line is watched through the whole settle time, not only
+        // at its end: a run shorter than that has already ended by then, and
+        // reading it as "never started" would start it again and turn the
+        // table too far.
+        bool bSeenTurning = false;
+        for (int elapsed = 0; elapsed < SETTLE_MS; ++elapsed) {
+            if (!bSeenTurning)
+                bSeenTurning = ReadIsTurntableRotating();
+            Wait(1);
+        }
+        if (bSeenTurning || ReadIsTurntableRotating())
             return true;
     }
     return false;

@@ -46,7 +46,9 @@ private:
     static void rotationThread(FTDIController* thisController);
 
     /// Up to 100 attempts of a low, high, low start strobe and 100 ms, until
-    /// the status line reports turning. False when it never did.
+    /// the status line reports turning. The line is sampled every millisecond
+    /// of those 100 ms, so that a run shorter than the settle time counts as
+    /// started. False when it never reported turning.
     bool StartTurntable();
 
     /// Takes the preset already in the shadow byte into the counter: one

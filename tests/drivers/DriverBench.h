@@ -1,0 +1,133 @@
+// Helpers shared by the motor-driver tests: a bench per test, the step pulses
+// and port bytes read back from its trace, and a counter of the host's
+// rotation-stopped reports.
+#ifndef TESTS_DRIVERS_DRIVER_BENCH_H
+#define TESTS_DRIVERS_DRIVER_BENCH_H
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "FTDIController.h"
+#include "HxTurntableHardwarePrivate.h"
+#include "HxVorandelTurntableControl.h"
+#include "ftsim/Bench.h"
+#include "ftsim/BenchBuilder.h"
+#include "ftsim/DcSpec.h"
+#include "ftsim/DeviceSpec.h"
+#include "ftsim/StepperSpec.h"
+
+namespace drivertest {
+
+constexpr std::int64_t NS_PER_MS = 1000000;
+// Clock readings of the driver (wall clock) and of the bench (monotonic) may
+// drift apart by a few microseconds over a test; lower bounds allow for that.
+constexpr std::int64_t CLOCK_SLACK_NS = 50000;
+
+inline std::unique_ptr<ftsim::Bench> stepperBench(const ftsim::StepperSpec& spec) {
+    return ftsim::BenchBuilder().device(ftsim::DeviceSpec().stepper(spec)).buildUnique();
+}
+
+inline std::unique_ptr<ftsim::Bench> dcBench(const ftsim::DcSpec& spec) {
+    return ftsim::BenchBuilder().device(ftsim::DeviceSpec().dcBoard(spec)).buildUnique();
+}
+
+/// The driver under test with read access to what the tests check but the
+/// public interface does not show: the bookkept angles and the open handle.
+template <class Driver>
+class Probe : public Driver {
+public:
+    using Driver::Driver;
+    double currentAngle() const { return this->m_dCurrentGlobalPositionAngle.load(); }
+    double targetAngle() const { return this->m_dMoveToGlobalPositionAngle.load(); }
+    /// Set only by open and close, so reading it during a move races with nothing.
+    FT_HANDLE handle() const { return this->m_ftdiHandle; }
+};
+
+/// One high pulse of a port bit, from the byte that raised it to the one that
+/// lowered it (fall is -1 while it is still high).
+struct Pulse {
+    ftsim::TimeNs rise;
+    ftsim::TimeNs fall;
+};
+
+/// The high pulses of `mask` in a run of port writes, the bit low before them.
+inline std::vector<Pulse> pulsesOf(const std::vector<ftsim::PortWrite>& writes, std::uint8_t mask) {
+    std::vector<Pulse> pulses;
+    bool high = false;
+    for (const ftsim::PortWrite& write : writes) {
+        const bool now = (write.byte & mask) != 0;
+        if (now && !high)
+            pulses.push_back(Pulse{write.time, -1});
+        else if (!now && high)
+            pulses.back().fall = write.time;
+        high = now;
+    }
+    return pulses;
+}
+
+inline std::vector<std::uint8_t> bytesOf(const std::vector<ftsim::PortWrite>& writes) {
+    std::vector<std::uint8_t> bytes;
+    for (const ftsim::PortWrite& write : writes)
+        bytes.push_back(write.byte);
+    return bytes;
+}
+
+/// Polls `condition` every millisecond until it holds or `timeout` passes.
+inline bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+/// Waits until the driver's move has ended by itself, then joins its worker
+/// (stopRotation of an ended move only releases it), so that the end-of-move
+/// steps are complete when this returns true.
+inline bool waitForMoveEnd(FTDIController& driver,
+                           std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+    if (!waitUntil([&] { return !driver.IsTurntableRotating(); }, timeout))
+        return false;
+    driver.stopRotation();
+    return true;
+}
+
+/// A control object in a host spin, counting the rotation-stopped reports
+/// that reach the host's slot. Only one may live at a time (the slot is
+/// process-wide); the drivers under test must be gone before it.
+class StopReports {
+public:
+    StopReports() {
+        TurntableHardwarePrivate::turntableRotationStopped = [this](HxTurntableHardware* sender) {
+            if (sender == &m_control)
+                ++m_count;
+            else
+                ++m_foreign;
+        };
+        m_control.stepsSpinningWillStart();
+    }
+    ~StopReports() { TurntableHardwarePrivate::turntableRotationStopped = nullptr; }
+
+    StopReports(const StopReports&) = delete;
+    StopReports& operator=(const StopReports&) = delete;
+
+    HxVorandelTurntableControl* control() { return &m_control; }
+    int count() const { return m_count.load(); }
+    int foreign() const { return m_foreign.load(); }
+
+private:
+    HxVorandelTurntableControl m_control;
+    std::atomic<int> m_count{0};
+    std::atomic<int> m_foreign{0};
+};
+
+}  // namespace drivertest
+
+#endif  // TESTS_DRIVERS_DRIVER_BENCH_H
