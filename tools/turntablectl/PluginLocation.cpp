@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 
 // Set by the build: the plug-in's file name, its path in the build tree, the
 // library directory relative to the program's installed directory, and the
@@ -26,6 +27,12 @@ bool exists(const std::string& path) {
     return !path.empty() && access(path.c_str(), R_OK) == 0;
 }
 
+// "<prefix>/bin/../lib/x" as "<prefix>/lib/x", for messages and `info`.
+std::string canonical(const std::string& path) {
+    char resolved[PATH_MAX];
+    return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+}
+
 }  // namespace
 
 std::string PluginLocation::executableDirectory() {
@@ -42,7 +49,7 @@ std::string PluginLocation::defaultPluginPath() {
     const std::string installed =
         executableDirectory() + "/" TT_BIN_TO_LIBDIR "/" TT_PLUGIN_FILE_NAME;
     if (exists(installed)) {
-        return installed;
+        return canonical(installed);
     }
     if (exists(TT_PLUGIN_BUILD_PATH)) {
         return TT_PLUGIN_BUILD_PATH;
@@ -53,5 +60,5 @@ std::string PluginLocation::defaultPluginPath() {
 std::string PluginLocation::bundledSimulatorPath() {
     const std::string bundled =
         executableDirectory() + "/" TT_BIN_TO_LIBDIR "/" TT_PRIVATE_LIBDIR_NAME "/libftd2xx.so";
-    return exists(bundled) ? bundled : "";
+    return exists(bundled) ? canonical(bundled) : "";
 }

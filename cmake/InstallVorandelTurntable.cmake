@@ -1,0 +1,80 @@
+# What `cmake --install` puts in place, for host applications and for people:
+#
+#   <libdir>/libVorandelTurntable.so*            the plug-in (component Runtime)
+#   <bindir>/turntablectl                        the reference host (Runtime)
+#   <includedir>/VorandelTurntable/*.h           the host's view: SDK classes and the
+#                                                plug-in class (Development)
+#   <libdir>/cmake/VorandelTurntable/            CMake package, imported target
+#                                                VorandelTurntable::VorandelTurntable
+#   <libdir>/pkgconfig/vorandel-turntable.pc     pkg-config file
+#   <libdir>/vorandel-turntable/libftd2xx.so     the simulated bench (Simulator), only
+#                                                with TT_INSTALL_SIMULATOR
+#
+# The simulator goes to a private directory, never beside the system's
+# libraries: a host that finds the vendor's libftd2xx.so keeps using it, and
+# only turntablectl falls back on the bundled simulator (by loading it before
+# the plug-in) when no other libftd2xx.so can be found.
+include(CMakePackageConfigHelpers)
+
+option(TT_INSTALL_SIMULATOR
+  "Install the simulated bench as <libdir>/vorandel-turntable/libftd2xx.so for turntablectl"
+  ON)
+
+set(TT_INSTALL_HEADER_DIR ${CMAKE_INSTALL_INCLUDEDIR}/VorandelTurntable)
+set(TT_INSTALL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/VorandelTurntable)
+set(TT_INSTALL_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/vorandel-turntable)
+
+install(TARGETS VorandelTurntable d2xx_headers
+  EXPORT VorandelTurntableTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime
+    NAMELINK_COMPONENT Development
+  INCLUDES DESTINATION ${TT_INSTALL_HEADER_DIR})
+
+install(FILES
+    ${PROJECT_SOURCE_DIR}/SDK/HxAbstractPlugin.h
+    ${PROJECT_SOURCE_DIR}/SDK/HxExport.h
+    ${PROJECT_SOURCE_DIR}/SDK/HxTurntableHardware.h
+    ${PROJECT_SOURCE_DIR}/SDK/HxTurntableHardwarePrivate.h
+    ${PROJECT_SOURCE_DIR}/SDK/HxTypes.h
+    ${PROJECT_SOURCE_DIR}/Plug-ins/VorandelTurntable/HxVorandelTurntableControl.h
+  DESTINATION ${TT_INSTALL_HEADER_DIR} COMPONENT Development)
+
+install(TARGETS turntablectl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+
+if(TT_INSTALL_SIMULATOR)
+  install(TARGETS ftd2xx_sim
+    LIBRARY DESTINATION ${TT_INSTALL_PRIVATE_LIBDIR} COMPONENT Simulator)
+endif()
+
+# CMake package.
+install(EXPORT VorandelTurntableTargets
+  NAMESPACE VorandelTurntable::
+  DESTINATION ${TT_INSTALL_CMAKE_DIR} COMPONENT Development)
+configure_package_config_file(
+  ${PROJECT_SOURCE_DIR}/cmake/VorandelTurntableConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/VorandelTurntableConfig.cmake
+  INSTALL_DESTINATION ${TT_INSTALL_CMAKE_DIR}
+  PATH_VARS CMAKE_INSTALL_LIBDIR TT_INSTALL_PRIVATE_LIBDIR)
+write_basic_package_version_file(
+  ${PROJECT_BINARY_DIR}/VorandelTurntableConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES
+    ${PROJECT_BINARY_DIR}/VorandelTurntableConfig.cmake
+    ${PROJECT_BINARY_DIR}/VorandelTurntableConfigVersion.cmake
+  DESTINATION ${TT_INSTALL_CMAKE_DIR} COMPONENT Development)
+
+# pkg-config, relocatable: the prefix is found from the file's own place, so
+# `cmake --install --prefix` anywhere gives a working file.
+file(RELATIVE_PATH TT_PC_TO_PREFIX
+  ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" TT_PC_TO_PREFIX "${TT_PC_TO_PREFIX}")
+set(TT_PC_LINK_PRIVATE_LIBDIR "")
+if(TT_INSTALL_SIMULATOR)
+  # The plug-in needs libftd2xx.so; let the linker find the bundled one when
+  # the vendor's is not installed.
+  set(TT_PC_LINK_PRIVATE_LIBDIR "-Wl,-rpath-link,\${libdir}/vorandel-turntable")
+endif()
+configure_file(${PROJECT_SOURCE_DIR}/cmake/vorandel-turntable.pc.in
+  ${PROJECT_BINARY_DIR}/vorandel-turntable.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/vorandel-turntable.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT Development)

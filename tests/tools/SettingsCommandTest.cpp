@@ -1,0 +1,66 @@
+// info, shutter and the identity record, each through the plug-in's public
+// operations.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "ToolRun.h"
+
+namespace {
+
+TEST(InfoCommand, ShowsTheModelPresetAndPolarities) {
+    const ToolRun run = ToolRun::turntablectl({"info", "--json", "--sim-model", "5"});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    const nlohmann::json info = nlohmann::json::parse(run.out);
+    EXPECT_EQ(info["model"].get<std::string>(), "Vorandel Cobalt Extra Large");
+    EXPECT_EQ(info["countsPerRevolution"].get<unsigned>(), 13062u);
+    EXPECT_TRUE(info["clockwiseActiveHigh"].get<bool>());
+    EXPECT_TRUE(info["motorEnableActiveHigh"].get<bool>());
+    EXPECT_FALSE(info["lockMotorWhenIdle"].get<bool>());
+    EXPECT_EQ(info["identityRow"].get<int>(), 5);
+    EXPECT_EQ(info["backend"].get<std::string>(), "simulator");
+}
+
+TEST(InfoCommand, ModelOptionOpensAnUnidentifiedTableAsThatRow) {
+    const ToolRun run = ToolRun::turntablectl(
+        {"--model", "1", "info", "--json", "--sim-model", "1", "--sim-unidentified"});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    const nlohmann::json info = nlohmann::json::parse(run.out);
+    EXPECT_EQ(info["model"].get<std::string>(), "Vorandel Classic");
+    EXPECT_EQ(info["countsPerRevolution"].get<unsigned>(), 72u);
+    EXPECT_FALSE(info["canTurnCounterclockwise"].get<bool>());
+    EXPECT_TRUE(info["identityRow"].is_null());
+}
+
+TEST(InfoCommand, CountsPerRevolutionOverridesThePreset) {
+    const ToolRun run = ToolRun::turntablectl({"--counts-per-rev", "400", "info", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_EQ(nlohmann::json::parse(run.out)["countsPerRevolution"].get<unsigned>(), 400u);
+}
+
+TEST(ShutterCommand, ReleasesTheShutterOnceWithoutTurning) {
+    const ToolRun run = ToolRun::turntablectl({"shutter"});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_EQ(run.board().shots, 1u);
+    EXPECT_EQ(run.board().pulses, 0u);
+}
+
+TEST(IdentityCommand, ReadShowsTheRecordedRow) {
+    const ToolRun run = ToolRun::turntablectl({"identity", "read", "--sim-model", "8"});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_EQ(run.out, "Identity record: row 8 (Vorandel Amber Medium)\n");
+}
+
+TEST(IdentityCommand, ReadSaysWhenThereIsNoRecord) {
+    const ToolRun run = ToolRun::turntablectl({"identity", "read", "--sim-unidentified"});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_EQ(run.out, "No identity record on this turntable\n");
+}
+
+TEST(IdentityCommand, WriteProvisionsTheTurntableSoThatDiscoveryIdentifiesIt) {
+    const ToolRun run = ToolRun::turntablectl({"identity", "write", "7", "--sim-unidentified"});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_EQ(run.outLinesWith("now identifies as Vorandel Amber Large").size(), 1u) << run.out;
+}
+
+}  // namespace
