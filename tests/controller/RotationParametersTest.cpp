@@ -241,31 +241,29 @@ TEST(Position, EndOfMoveMakesTheTargetCurrentAndOriginResetsOnlyTheCurrent) {
     EXPECT_EQ(controller.targetAngle(), 0.0);
 }
 
-TEST(Parameters, SettersAndTheirAliases) {
+TEST(Parameters, CountsPerRevolutionKeepsTheStoredCountAndContinuousClearsIt) {
     TestController controller;
     controller.SetCountsPerRevolution(72);
     controller.SetRotationIncrementInCounts(4);
+    const double target = controller.targetAngle();
+
     controller.SetCountsPerRevolution(144);
-    EXPECT_EQ(controller.GetCountsToRotate(), 4) << "counts per revolution keeps the count";
+    EXPECT_EQ(controller.GetCountsToRotate(), 4);
     EXPECT_DOUBLE_EQ(controller.GetRotationIncrementInDegrees(), 10.0);
+    EXPECT_EQ(controller.targetAngle(), target);
 
     controller.SetRotationContinuous();
     EXPECT_EQ(controller.GetCountsToRotate(), 0);
-
-    controller.SetRotationCounterClockwise();
-    EXPECT_EQ(controller.GetRotationDirection(), CCW);
-    controller.SetRotationClockwise();
+    EXPECT_EQ(controller.targetAngle(), target);
     EXPECT_EQ(controller.GetRotationDirection(), CW);
+}
 
+TEST(Parameters, ActiveLowAliasesClearTheirPolarity) {
+    TestController controller;
     controller.SetClockwiseActiveLow();
     controller.SetMotorEnableActiveLow();
     controller.SetUSBEnableActiveLow();
     EXPECT_FALSE(controller.GetClockwiseIsActiveHigh());
     EXPECT_FALSE(controller.GetMotorEnableIsActiveHigh());
     EXPECT_FALSE(controller.GetUSBEnableIsActiveHigh());
-    controller.SetUSBEnableActiveHigh(true);
-    EXPECT_TRUE(controller.GetUSBEnableIsActiveHigh());
-
-    controller.SetRotationSpeed(7);
-    EXPECT_EQ(controller.GetRotationSpeed(), 7u);
 }
