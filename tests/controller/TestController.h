@@ -12,7 +12,6 @@ class TestController : public FTDIController {
 public:
     explicit TestController(CompanyDeviceType deviceType = VorandelTurntable)
         : FTDIController(deviceType) {}
-    ~TestController() override { stopRotationWorker(); }
 
     using FTDIController::BITMODE_ASYNC_BITBANG;
     using FTDIController::BITMODE_RESET;

@@ -19,7 +19,13 @@ namespace {
 /// callback (the host's rotation-stopped notification runs there).
 class WorkerDriver : public TestController {
 public:
+    ~WorkerDriver() override {
+        if (stopOnDestruction)
+            stopRotationWorker();
+    }
+
     std::function<void(WorkerDriver&)> onMoveEnded;
+    bool stopOnDestruction = true;
     bool initializeResult = true;
     int stepMilliseconds = 0;
 
@@ -239,8 +245,9 @@ TEST_F(WorkerProtocol, RestartFromTheCallbackAThousandTimes) {
 
 TEST_F(WorkerProtocol, StopAlsoStopsAMoveStartedByTheCallback) {
     driver.stepMilliseconds = 1;
-    driver.onMoveEnded = [](WorkerDriver& self) {
-        if (self.movesEnded == 0)
+    std::atomic<bool> restarted{false};
+    driver.onMoveEnded = [&](WorkerDriver& self) {
+        if (!restarted.exchange(true))
             self.startRotation();
     };
     ASSERT_TRUE(driver.startRotation());
@@ -268,6 +275,7 @@ TEST_F(WorkerProtocol, CloseDeviceStopsARunningMove) {
 TEST(WorkerRelease, DestructionJoinsEndedAndRetiredWorkers) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(ftsim::DeviceSpec()).build();
     const int baseline = threadCount();
+    std::atomic<bool> restarted{false};
     {
         WorkerDriver driver;
         ASSERT_TRUE(driver.openDevice(0, nullptr));
@@ -275,14 +283,15 @@ TEST(WorkerRelease, DestructionJoinsEndedAndRetiredWorkers) {
         driver.SetRotationIncrementInCounts(1);
         // The first move's worker starts the second from its callback and so
         // is retired; the second ends by itself and is held.
-        driver.onMoveEnded = [](WorkerDriver& self) {
-            if (self.movesEnded == 0)
+        driver.onMoveEnded = [&](WorkerDriver& self) {
+            if (!restarted.exchange(true))
                 self.startRotation();
         };
         ASSERT_TRUE(driver.startRotation());
         ASSERT_TRUE(waitUntil([&] { return driver.movesEnded == 2; }));
         EXPECT_TRUE(driver.holdsWorker());
-        driver.closeDevice();
+        // Left to the base destructor, as a driver without a stop of its own.
+        driver.stopOnDestruction = false;
     }
     EXPECT_EQ(threadCount(), baseline);
 }
