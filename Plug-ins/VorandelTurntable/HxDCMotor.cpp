@@ -1,5 +1,7 @@
 #include "HxDCMotor.h"
 
+#include <sys/time.h>
+
 #include <cstdint>
 
 #include "HxVorandelTurntableControl.h"
@@ -15,6 +17,17 @@ constexpr int START_ATTEMPTS = 100;
 constexpr int STOP_ATTEMPTS = 20;
 // How long the board gets to react to a start or a stop before it is asked.
 constexpr int SETTLE_MS = 100;
+
+int64_t wallClockMicroseconds() {
+    timeval now{};
+    gettimeofday(&now, nullptr);
+    return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_usec;
+}
+
+// Whole milliseconds since `start`, truncated as Wait counts them.
+int millisecondsSince(int64_t start) {
+    return static_cast<int>((wallClockMicroseconds() - start) / 1000);
+}
 
 }  // namespace
 
@@ -76,11 +89,17 @@ bool HxDCMotor::StartTurntable() {
         // at its end: a run shorter than that has already ended by then, and
         // reading it as "never started" would start it again and turn the
         // table too far.
+        // The window is timed on the wall clock as a whole, so that the
+        // reads in it do not lengthen it.
+        const int64_t settleStart = wallClockMicroseconds();
         bool bSeenTurning = false;
-        for (int elapsed = 0; elapsed < SETTLE_MS; ++elapsed) {
-            if (!bSeenTurning)
+        for (int elapsed = 0; elapsed < SETTLE_MS; elapsed = millisecondsSince(settleStart)) {
+            if (bSeenTurning) {
+                Wait(SETTLE_MS - elapsed);
+            } else {
                 bSeenTurning = ReadIsTurntableRotating();
-            Wait(1);
+                Wait(1);
+            }
         }
         if (bSeenTurning || ReadIsTurntableRotating())
             return true;
