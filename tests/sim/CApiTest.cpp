@@ -68,3 +68,16 @@ TEST(CApi, CallDelayAppliesToDeviceCalls) {
     EXPECT_GE(ftsim::now() - before, 2000000);
     ftsim_reset();
 }
+
+TEST(CApi, FailOpenMakesOpeningFailUntilCleared) {
+    ASSERT_EQ(ftsim_reset(), 0);
+    const int device = ftsim_add_stepper_device("FT245R USB FIFO", "S1", 0, 200, 1, 1);
+    EXPECT_EQ(ftsim_fail_open(device, FT_DEVICE_NOT_FOUND), 0);
+    EXPECT_EQ(ftsim_fail_open(5, FT_IO_ERROR), -1);
+    FT_HANDLE handle = nullptr;
+    EXPECT_EQ(FT_Open(device, &handle), FT_STATUS(FT_DEVICE_NOT_FOUND));
+    EXPECT_EQ(FT_Open(device, &handle), FT_STATUS(FT_DEVICE_NOT_FOUND));
+    EXPECT_EQ(ftsim_fail_open(device, FT_OK), 0);
+    EXPECT_EQ(FT_Open(device, &handle), FT_STATUS(FT_OK));
+    ftsim_reset();
+}
