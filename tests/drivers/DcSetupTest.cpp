@@ -71,13 +71,4 @@ TEST(DcShutter, IsRefusedWithoutTouchingPortOrLastError) {
     EXPECT_EQ(motor.GetLastFTDIError(), FTDIController::TT_ERROR_WRITE_FAILED);
 }
 
-TEST(DcProfile, SupportsNeitherDirectionNorSpeedNorLock) {
-    auto bench = drivertest::dcBench(ftsim::DcSpec());
-    DcMotor motor(nullptr);
-    const FTDIController::TurntableProfile profile = motor.GetTurntableProfile();
-    EXPECT_FALSE(profile.bSupportsDirection);
-    EXPECT_FALSE(profile.bSupportsSpeed);
-    EXPECT_FALSE(profile.bSupportsLockUnlock);
-}
-
 }  // namespace

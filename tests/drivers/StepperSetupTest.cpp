@@ -142,13 +142,4 @@ TEST(StepperPrepareRefusal, UndefinedDirectionStartsNothingAndLeavesEveryLine) {
     EXPECT_EQ(bench->device(0).stepper().position(), 1);
 }
 
-TEST(StepperProfile, SupportsDirectionSpeedAndLock) {
-    auto bench = drivertest::stepperBench(ftsim::StepperSpec());
-    Stepper stepper(nullptr);
-    const FTDIController::TurntableProfile profile = stepper.GetTurntableProfile();
-    EXPECT_TRUE(profile.bSupportsDirection);
-    EXPECT_TRUE(profile.bSupportsSpeed);
-    EXPECT_TRUE(profile.bSupportsLockUnlock);
-}
-
 }  // namespace
