@@ -1,0 +1,57 @@
+// How long one full turn of a Cobalt Medium (19520 steps, speed 0) takes on
+// the simulated bench, driven through the plug-in object as a host drives it.
+// One turn takes some 20 s or more, so a single iteration is measured.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <thread>
+
+#include "HxTurntableHardwarePrivate.h"
+#include "HxVorandelTurntableControl.h"
+#include "ftsim/Bench.h"
+#include "ftsim/BenchBuilder.h"
+#include "ftsim/DeviceSpec.h"
+#include "ftsim/StepperSpec.h"
+
+namespace {
+
+void BM_CobaltMediumFullTurn(benchmark::State& state) {
+    ftsim::Bench bench =
+        ftsim::BenchBuilder()
+            .traceEnabled(false)
+            .device(ftsim::DeviceSpec().identity(3).stepper(
+                ftsim::StepperSpec().stepsPerRevolution(19520).clockwiseActiveHigh(false)))
+            .build();
+    TurntableHardwarePrivate::hardwareOpenSucceeded = [](HxTurntableHardware*, size_t, bool) {};
+    TurntableHardwarePrivate::hardwareDisconnected = [](HxTurntableHardware*, size_t) {};
+
+    HxVorandelTurntableControl plugin;
+    plugin.availableDevices();
+    plugin.openDevice(0);
+    if (!plugin.isTurntableOpened()) {
+        state.SkipWithError("the Cobalt Medium did not open");
+        return;
+    }
+    plugin.SetRotationSpeed(0);
+    ftsim::StepperBoard& board = bench.device(0).stepper();
+
+    for (auto _ : state) {
+        // At the origin, a target of 360 degrees is one whole turn.
+        plugin.rotateDeviceToAngle(360.0f);
+        while (plugin.IsTurntableRotating()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        plugin.stopRotation();
+    }
+    state.counters["steps"] = static_cast<double>(board.pulsesCounted());
+    state.counters["lost"] = static_cast<double>(board.pulsesLost());
+    plugin.closeDevice();
+    TurntableHardwarePrivate::hardwareOpenSucceeded = nullptr;
+    TurntableHardwarePrivate::hardwareDisconnected = nullptr;
+}
+
+BENCHMARK(BM_CobaltMediumFullTurn)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
