@@ -18,6 +18,8 @@ TEST(InfoCommand, ShowsTheModelPresetAndPolarities) {
     EXPECT_TRUE(info["motorEnableActiveHigh"].get<bool>());
     EXPECT_FALSE(info["lockMotorWhenIdle"].get<bool>());
     EXPECT_EQ(info["identityRow"].get<int>(), 5);
+    EXPECT_EQ(info["row"].get<int>(), 5);
+    EXPECT_EQ(info["openedAsRow"].get<int>(), 0);
     EXPECT_EQ(info["backend"].get<std::string>(), "simulator");
 }
 

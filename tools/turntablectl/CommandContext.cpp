@@ -85,8 +85,12 @@ CommandContext::Opened CommandContext::openOrFail() {
     opened.identified = discovery.identified();
     opened.row = m_options.model ? size_t(*m_options.model) : 0;
 
+    // Row 0 of a one-name list opens the identified model.
+    opened.modelRow = opened.row;
     if (opened.identified && opened.row == 0) {
         opened.label = discovery.names.front();
+        const std::optional<ModelRow> model = ModelCatalogue::rowByLabel(opened.label);
+        opened.modelRow = model ? model->row : 0;
     } else {
         opened.label = ModelCatalogue::row(opened.row)->label;
     }

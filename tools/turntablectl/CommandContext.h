@@ -18,7 +18,8 @@ public:
     /// The turntable a command opened.
     struct Opened {
         std::string label;        ///< the model's name as the plug-in lists it
-        size_t row = 0;           ///< the row it was opened by
+        size_t row = 0;           ///< the row it was opened by (--model)
+        size_t modelRow = 0;      ///< the catalogue row of the model in force
         bool identified = false;  ///< the turntable carries an identity record
         unsigned counts = 0;      ///< counts per revolution in force
     };

@@ -6,7 +6,7 @@
 #include "ModelCatalogue.h"
 
 int runIdentityRead(CommandContext& context) {
-    const CommandContext::Opened opened = context.openOrFail();
+    context.openOrFail();
     short identity = -1;
     if (!context.plugin().readFromEEPROM(&identity)) {
         std::printf("No identity record on this turntable\n");
@@ -15,7 +15,6 @@ int runIdentityRead(CommandContext& context) {
     const std::optional<ModelRow> row = ModelCatalogue::row(size_t(identity));
     std::printf("Identity record: row %d (%s)\n", identity,
                 row ? row->label : "not a catalogue row");
-    (void)opened;
     return EXIT_OK;
 }
 

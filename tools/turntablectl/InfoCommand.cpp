@@ -15,7 +15,8 @@ int runInfo(CommandContext& context, bool json) {
 
     nlohmann::json info;
     info["model"] = opened.label;
-    info["row"] = opened.row;
+    info["row"] = opened.modelRow;
+    info["openedAsRow"] = opened.row;
     info["identified"] = opened.identified;
     info["identityRow"] = hasRecord ? nlohmann::json(identity) : nlohmann::json(nullptr);
     info["countsPerRevolution"] = opened.counts;
@@ -33,7 +34,8 @@ int runInfo(CommandContext& context, bool json) {
         return EXIT_OK;
     }
     const auto yesNo = [](bool b) { return b ? "yes" : "no"; };
-    std::printf("Model:                   %s (row %zu)\n", opened.label.c_str(), opened.row);
+    std::printf("Model:                   %s (row %zu%s)\n", opened.label.c_str(), opened.modelRow,
+                opened.identified ? ", identified" : "");
     if (hasRecord) {
         const std::optional<ModelRow> row = ModelCatalogue::row(size_t(identity));
         std::printf("Identity record:         row %d%s%s\n", identity, row ? ", " : "",
