@@ -45,6 +45,10 @@ int runSpin(CommandContext& context, const SpinOptions& options) {
     if (shots == 0) {
         throw CommandFailure(EXIT_BAD_ARGUMENTS, "a spin takes at least one shot");
     }
+    // The plug-in takes angles within 0.01 degrees of the origin as no move.
+    if (360.0 / shots <= 0.02) {
+        throw CommandFailure(EXIT_BAD_ARGUMENTS, "steps of 0.02 degrees or less are too fine");
+    }
     TurntablePlugin& plugin = context.plugin();
     HxTurntableHardware& hardware = plugin.hardware();
     HostSession& session = context.session();
