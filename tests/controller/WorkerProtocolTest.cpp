@@ -227,13 +227,15 @@ TEST_F(WorkerProtocol, StopFromTheWorkersOwnCallbackReturns) {
 TEST_F(WorkerProtocol, RestartFromTheCallbackAThousandTimes) {
     const int moves = 1000;
     std::atomic<int> refused{0};
+    std::atomic<int> callbacks{0};
     driver.SetRotationIncrementInCounts(1);
     driver.onMoveEnded = [&](WorkerDriver& self) {
-        if (self.movesEnded + 1 < moves && !self.startRotation())
+        if (++callbacks < moves && !self.startRotation())
             ++refused;
     };
     ASSERT_TRUE(driver.startRotation());
-    ASSERT_TRUE(waitUntil([&] { return driver.movesEnded == moves; }));
+    ASSERT_TRUE(waitUntil([&] { return driver.movesEnded == moves; }))
+        << driver.movesEnded << " moves ended, " << refused << " restarts refused";
 
     EXPECT_EQ(refused, 0);
     EXPECT_EQ(driver.movesStarted, moves);
