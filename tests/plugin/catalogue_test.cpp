@@ -18,20 +18,6 @@ const Control::TurntableID kModelOfRow[10] = {
 
 }  // namespace
 
-TEST(TurntableCatalogue, ModelIdentifiersKeepTheirStoredValues) {
-    EXPECT_EQ(0, Control::Generic_ExpertUse);
-    EXPECT_EQ(100, Control::Classic);
-    EXPECT_EQ(1000, Control::Compact);
-    EXPECT_EQ(2000, Control::Cobalt_M);
-    EXPECT_EQ(2100, Control::Cobalt_L);
-    EXPECT_EQ(2101, Control::Cobalt_L_S2);
-    EXPECT_EQ(2200, Control::Cobalt_XL);
-    EXPECT_EQ(3000, Control::Amber_M);
-    EXPECT_EQ(3100, Control::Amber_L);
-    EXPECT_EQ(3200, Control::Amber_XL);
-    EXPECT_EQ(4u, sizeof(Control::TurntableID));
-}
-
 TEST(TurntableCatalogue, EachRowOpensItsModelWithRowsFiveToEightCrossed) {
     for (size_t row = 0; row < 10; ++row) {
         EXPECT_EQ(kModelOfRow[row], Control::indexToTurntableId(row)) << "row " << row;

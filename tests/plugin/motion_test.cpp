@@ -266,21 +266,6 @@ TEST_F(Motion, IncrementsAndSettingsReachTheDriver) {
     EXPECT_EQ(200u, plugin.stepsPerRevolution());
 }
 
-TEST_F(Motion, ContinuousRotationRunsUntilStopped) {
-    ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
-    HxVorandelTurntableControl plugin;
-    openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
-
-    EXPECT_EQ(4, plugin.SetRotationIncrementInCounts(4));
-    plugin.SetRotationContinuous();
-    ASSERT_TRUE(plugin.startRotation());
-    ASSERT_TRUE(waitFor([&] { return board.position() > 10; }, milliseconds(5000)));
-    EXPECT_TRUE(plugin.IsTurntableRotating());
-    plugin.stopRotation();
-    EXPECT_FALSE(plugin.IsTurntableRotating());
-}
-
 TEST_F(Motion, ShutterFiresOnTheStepperBoardOnly) {
     {
         ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
