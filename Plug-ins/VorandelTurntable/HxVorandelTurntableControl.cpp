@@ -329,7 +329,9 @@ void HxVorandelTurntableControl::SetRotationGlobalOriginHere() {
 }
 
 void HxVorandelTurntableControl::SetRotationContinuous() {
-    SetRotationIncrementInCounts(0);
+    if (m_ftdichipController != nullptr) {
+        m_ftdichipController->SetRotationContinuous();
+    }
 }
 
 void HxVorandelTurntableControl::SetCountsPerRevolution(unsigned int nCountsPerRotation) {
