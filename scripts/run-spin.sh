@@ -13,6 +13,5 @@ cmake --build --preset default --target turntablectl VorandelTurntable
 trace="$PWD/build/default/spin.vcd"
 build/default/tools/turntablectl spin --shots 24 --shutter --trace "$trace" "$@"
 echo
-echo "Port trace written to $trace"
-echo "Look at it with: pulseview -i $trace   (or gtkwave $trace)"
+echo "Look at the trace with: pulseview -i $trace   (or gtkwave $trace)"
 echo "Decode the steps: sigrok-cli -I vcd -i $trace -P stepper_motor:step=step:dir=dir -A stepper_motor"
