@@ -134,7 +134,11 @@ public:
     /// (TT_ERROR_NULL_HANDLE), when Initialize refuses
     /// (TT_ERROR_INITIALIZATION_FAILED), and while a move is still running: a
     /// running move is left alone, Initialize is not called and no code is
-    /// recorded. Failure to create the thread propagates as std::system_error.
+    /// recorded. An ended worker is joined before Initialize, so its last pin
+    /// writes never mix with the next move's. Also refused, the same way, on
+    /// the thread of a worker that has already started its successor once
+    /// that successor has ended. Failure to create the thread propagates as
+    /// std::system_error.
     bool startRotation();
 
     /// Clears the running flag, waits until the worker (its end-of-move
@@ -262,7 +266,9 @@ protected:
     /// or, when called on that worker's own thread from its end-of-move
     /// callback, keeps it as retired for a later start from another thread,
     /// stopRotation or the destructor to join). Refuses with false while a
-    /// move is running. The new worker sees its flag true and m_rotationThread
+    /// move is running, and on the thread of a worker that has already started
+    /// its successor when that successor has ended (joining it there could
+    /// deadlock). The new worker sees its flag true and m_rotationThread
     /// holding its object from its first read on. If the thread cannot be
     /// created, m_rotationThread is restored and std::system_error propagates.
     bool launchRotationWorker(void (*worker)(FTDIController*));

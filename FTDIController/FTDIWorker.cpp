@@ -6,8 +6,8 @@
 // - An object leaves m_rotationThread or m_retiredThread only after it has
 //   been joined (or, on its own thread in the destructor, detached), so a
 //   worker that is still in its loop always finds its own object there.
-// - One joiner at a time per object (joinClaimed); others wait for
-//   m_threadReleased, which the lock's release lets the joiner signal.
+// - One joiner at a time per object (joinClaimed); others wait on
+//   m_threadReleased until the joiner has released the object.
 // - A retired worker (one that started its successor from its own thread)
 //   never joins and never waits: its successor may be joining it.
 // - The thread lock is never held across a join, a Wait or a callout.
