@@ -21,8 +21,8 @@ Bytes firstEight(const Bytes& userArea) {
 
 class IdentityRecord : public ::testing::Test {
 protected:
-    void open(const DeviceSpec& spec) {
-        bench = BenchBuilder().device(spec).buildUnique();
+    void open(const DeviceSpec& config) {
+        bench = BenchBuilder().device(config).buildUnique();
         ASSERT_TRUE(controller.openDevice(0, nullptr));
         bench->trace().clear();
     }
