@@ -20,7 +20,7 @@ namespace {
 
 using DcMotor = drivertest::Probe<HxDCMotor>;
 // Long enough that the worker sees every run turning, short enough for the suite.
-constexpr std::int64_t COUNT_NS = 2 * NS_PER_MS;
+constexpr std::int64_t COUNT_NS = 5 * NS_PER_MS;
 
 class DcMotion : public ::testing::Test {
 protected:

@@ -27,7 +27,7 @@ ftsim::DeviceSpec cobaltMedium() {
 }
 
 ftsim::DeviceSpec classic() {
-    return ftsim::DeviceSpec().identity(1).dcBoard(ftsim::DcSpec().countNanoseconds(100000));
+    return ftsim::DeviceSpec().identity(1).dcBoard(ftsim::DcSpec().countNanoseconds(5000000));
 }
 
 constexpr int kSteps = 12;

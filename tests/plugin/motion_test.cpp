@@ -27,7 +27,7 @@ ftsim::DeviceSpec cobaltMedium() {
 
 /// A Classic (row 1): the DC board, 72 counts a turn, counting fast.
 ftsim::DeviceSpec classic() {
-    return ftsim::DeviceSpec().identity(1).dcBoard(ftsim::DcSpec().countNanoseconds(100000));
+    return ftsim::DeviceSpec().identity(1).dcBoard(ftsim::DcSpec().countNanoseconds(5000000));
 }
 
 }  // namespace
