@@ -71,7 +71,9 @@ std::string convertPrefix(const std::wstring& text) {
 
 HxAbstractPlugin::HxAbstractPlugin() : m_PImpl(new AbstractPluginPrivate) {}
 
-HxAbstractPlugin::~HxAbstractPlugin() { delete m_PImpl; }
+HxAbstractPlugin::~HxAbstractPlugin() {
+    delete m_PImpl;
+}
 
 void HxAbstractPlugin::pluginDidInitialized() {}
 void HxAbstractPlugin::pluginWillClose() {}
@@ -116,6 +118,10 @@ HxString HxAbstractPlugin::wideToNativeString(const std::wstring& wideString) {
     return wideToUtf8String(wideString);
 }
 
-DirectoryPath HxAbstractPlugin::applicationLocalDataDirectory() { return DirectoryPath(); }
+DirectoryPath HxAbstractPlugin::applicationLocalDataDirectory() {
+    return DirectoryPath();
+}
 
-char HxAbstractPlugin::pathSeparator() { return '/'; }
+char HxAbstractPlugin::pathSeparator() {
+    return '/';
+}

@@ -10,9 +10,13 @@ HxTurntableRotationStopped TurntableHardwarePrivate::turntableRotationStopped;
 
 HxTurntableHardware::HxTurntableHardware() : m_PImpl(new TurntableHardwarePrivate) {}
 
-HxTurntableHardware::~HxTurntableHardware() { delete m_PImpl; }
+HxTurntableHardware::~HxTurntableHardware() {
+    delete m_PImpl;
+}
 
-bool HxTurntableHardware::stepsSpinningWillStart() { return false; }
+bool HxTurntableHardware::stepsSpinningWillStart() {
+    return false;
+}
 void HxTurntableHardware::stepsSpinningWillStop() {}
 void HxTurntableHardware::stopAngleRotation() {}
 
@@ -38,6 +42,10 @@ void HxTurntableHardware::turntableRotationStopped() {
     TurntableHardwarePrivate::turntableRotationStopped(this);
 }
 
-float HxTurntableHardware::stepsToDegrees(short /*steps*/) const { return 0.0f; }
+float HxTurntableHardware::stepsToDegrees(short /*steps*/) const {
+    return 0.0f;
+}
 
-short HxTurntableHardware::degreesToSteps(float /*degrees*/) const { return 0; }
+short HxTurntableHardware::degreesToSteps(float /*degrees*/) const {
+    return 0;
+}

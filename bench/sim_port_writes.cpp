@@ -10,7 +10,7 @@ namespace {
 
 void stepPulses(benchmark::State& state) {
     auto bench = ftsim::BenchBuilder()
-                     .device(ftsim::DeviceSpec().stepper(ftsim::StepperSpec()))
+                     .device(ftsim::DeviceSetup().stepper(ftsim::StepperSetup()))
                      .traceEnabled(state.range(0) != 0)
                      .build();
     FT_HANDLE handle = nullptr;

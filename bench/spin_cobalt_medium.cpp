@@ -10,8 +10,8 @@
 #include "HxVorandelTurntableControl.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
-#include "ftsim/DeviceSpec.h"
-#include "ftsim/StepperSpec.h"
+#include "ftsim/DeviceSetup.h"
+#include "ftsim/StepperSetup.h"
 
 namespace {
 
@@ -19,8 +19,8 @@ void BM_CobaltMediumFullTurn(benchmark::State& state) {
     ftsim::Bench bench =
         ftsim::BenchBuilder()
             .traceEnabled(false)
-            .device(ftsim::DeviceSpec().identity(3).stepper(
-                ftsim::StepperSpec().stepsPerRevolution(19520).clockwiseActiveHigh(false)))
+            .device(ftsim::DeviceSetup().identity(3).stepper(
+                ftsim::StepperSetup().stepsPerRevolution(19520).clockwiseActiveHigh(false)))
             .build();
     TurntableHardwarePrivate::hardwareOpenSucceeded = [](HxTurntableHardware*, size_t, bool) {};
     TurntableHardwarePrivate::hardwareDisconnected = [](HxTurntableHardware*, size_t) {};

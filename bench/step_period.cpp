@@ -13,8 +13,8 @@
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
 #include "ftsim/Device.h"
-#include "ftsim/DeviceSpec.h"
-#include "ftsim/StepperSpec.h"
+#include "ftsim/DeviceSetup.h"
+#include "ftsim/StepperSetup.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ void BM_StepPeriod(benchmark::State& state) {
         ftsim::Bench bench =
             ftsim::BenchBuilder()
                 .traceEnabled(false)
-                .device(ftsim::DeviceSpec().stepper(ftsim::StepperSpec().stepsPerRevolution(200)))
+                .device(ftsim::DeviceSetup().stepper(ftsim::StepperSetup().stepsPerRevolution(200)))
                 .build();
         HxStepperMotor stepper(nullptr);
         stepper.SetCountsPerRevolution(200);

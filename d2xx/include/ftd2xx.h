@@ -235,15 +235,18 @@ FTD2XX_API FT_STATUS FT_Close(FT_HANDLE ftHandle);
 FTD2XX_API FT_STATUS FT_SetBaudRate(FT_HANDLE ftHandle, ULONG BaudRate);
 FTD2XX_API FT_STATUS FT_SetLatencyTimer(FT_HANDLE ftHandle, UCHAR ucLatency);
 FTD2XX_API FT_STATUS FT_EE_UASize(FT_HANDLE ftHandle, LPDWORD lpdwSize);
-FTD2XX_API FT_STATUS FT_EE_UARead(FT_HANDLE ftHandle, PUCHAR pucData, DWORD dwDataLen, LPDWORD lpdwBytesRead);
+FTD2XX_API FT_STATUS FT_EE_UARead(FT_HANDLE ftHandle, PUCHAR pucData, DWORD dwDataLen,
+                                  LPDWORD lpdwBytesRead);
 FTD2XX_API FT_STATUS FT_EE_UAWrite(FT_HANDLE ftHandle, PUCHAR pucData, DWORD dwDataLen);
 FTD2XX_API FT_STATUS FT_EE_Read(FT_HANDLE ftHandle, FT_PROGRAM_DATA* pData);
 FTD2XX_API FT_STATUS FT_EE_Program(FT_HANDLE ftHandle, FT_PROGRAM_DATA* pData);
 FTD2XX_API FT_STATUS FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnable);
 FTD2XX_API FT_STATUS FT_GetBitMode(FT_HANDLE ftHandle, PUCHAR pucMode);
 FTD2XX_API FT_STATUS FT_Purge(FT_HANDLE ftHandle, ULONG Mask);
-FTD2XX_API FT_STATUS FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite, LPDWORD lpBytesWritten);
-FTD2XX_API FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead, LPDWORD lpBytesReturned);
+FTD2XX_API FT_STATUS FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite,
+                              LPDWORD lpBytesWritten);
+FTD2XX_API FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead,
+                             LPDWORD lpBytesReturned);
 
 #ifdef __cplusplus
 }

@@ -8,7 +8,7 @@
 #include "TestController.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
-#include "ftsim/DeviceSpec.h"
+#include "ftsim/DeviceSetup.h"
 
 namespace {
 
@@ -46,8 +46,8 @@ extern "C" FT_STATUS FT_GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* records, LPD
 
 TEST(DeviceListSeam, FailedListingFindsNothingAndOpensNothing) {
     ftsim::Bench bench = ftsim::BenchBuilder()
-                             .device(ftsim::DeviceSpec().identity(1))
-                             .device(ftsim::DeviceSpec().identity(2))
+                             .device(ftsim::DeviceSetup().identity(1))
+                             .device(ftsim::DeviceSetup().identity(2))
                              .build();
     behaviour = ListBehaviour{};
     behaviour.status = FT_DEVICE_LIST_NOT_READY;
@@ -61,8 +61,8 @@ TEST(DeviceListSeam, FailedListingFindsNothingAndOpensNothing) {
 
 TEST(DeviceListSeam, ReadsOnlyTheRecordsTheListingFilled) {
     ftsim::Bench bench = ftsim::BenchBuilder()
-                             .device(ftsim::DeviceSpec().identity(1))
-                             .device(ftsim::DeviceSpec().identity(2))
+                             .device(ftsim::DeviceSetup().identity(1))
+                             .device(ftsim::DeviceSetup().identity(2))
                              .build();
     behaviour = ListBehaviour{};
     behaviour.filled = 1;
@@ -79,8 +79,8 @@ TEST(DeviceListSeam, ReadsOnlyTheRecordsTheListingFilled) {
 
 TEST(DeviceListSeam, ListingThatClaimsMoreThanAllocatedIsCutToTheAllocation) {
     ftsim::Bench bench = ftsim::BenchBuilder()
-                             .device(ftsim::DeviceSpec().identity(1))
-                             .device(ftsim::DeviceSpec().identity(2))
+                             .device(ftsim::DeviceSetup().identity(1))
+                             .device(ftsim::DeviceSetup().identity(2))
                              .build();
     behaviour = ListBehaviour{};
     behaviour.filled = 5;

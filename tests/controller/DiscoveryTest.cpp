@@ -8,10 +8,10 @@
 #include "TestController.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
-#include "ftsim/DeviceSpec.h"
+#include "ftsim/DeviceSetup.h"
 
 using ftsim::BenchBuilder;
-using ftsim::DeviceSpec;
+using ftsim::DeviceSetup;
 
 namespace {
 
@@ -39,7 +39,7 @@ TEST(Discovery, FindsNothingWithoutDevices) {
 }
 
 TEST(Discovery, TurntableSearchProbesTheRecordAndClosesTheDevice) {
-    ftsim::Bench bench = BenchBuilder().device(DeviceSpec().identity(3)).build();
+    ftsim::Bench bench = BenchBuilder().device(DeviceSetup().identity(3)).build();
 
     EXPECT_EQ(
         found(FTDIController::availableDeviceIndexes(CHIP, FTDIController::VorandelTurntable)),
@@ -56,7 +56,7 @@ TEST(Discovery, TurntableSearchProbesTheRecordAndClosesTheDevice) {
 }
 
 TEST(Discovery, UnknownKindListsWithoutOpening) {
-    ftsim::Bench bench = BenchBuilder().device(DeviceSpec().identity(3)).build();
+    ftsim::Bench bench = BenchBuilder().device(DeviceSetup().identity(3)).build();
 
     EXPECT_EQ(found(FTDIController::availableDeviceIndexes(CHIP, FTDIController::UnknownDevice)),
               (Found{{0, -1}}));
@@ -65,14 +65,14 @@ TEST(Discovery, UnknownKindListsWithoutOpening) {
 }
 
 TEST(Discovery, RecordVersionIsNotExamined) {
-    ftsim::Bench bench = BenchBuilder().device(DeviceSpec().identity(7, 1, 2)).build();
+    ftsim::Bench bench = BenchBuilder().device(DeviceSetup().identity(7, 1, 2)).build();
     EXPECT_EQ(
         found(FTDIController::availableDeviceIndexes(CHIP, FTDIController::VorandelTurntable)),
         (Found{{0, 7}}));
 }
 
 TEST(Discovery, RecordOfAnotherKindIsListedOnlyAsUnknown) {
-    ftsim::Bench bench = BenchBuilder().device(DeviceSpec().identity(3, 2)).build();
+    ftsim::Bench bench = BenchBuilder().device(DeviceSetup().identity(3, 2)).build();
     EXPECT_TRUE(
         FTDIController::availableDeviceIndexes(CHIP, FTDIController::VorandelTurntable).empty());
     EXPECT_EQ(found(FTDIController::availableDeviceIndexes(CHIP, FTDIController::UnknownDevice)),
@@ -82,7 +82,7 @@ TEST(Discovery, RecordOfAnotherKindIsListedOnlyAsUnknown) {
 
 TEST(Discovery, SignatureInTheWrongByteOrderIsNoRecord) {
     ftsim::Bench bench =
-        BenchBuilder().device(DeviceSpec().userArea({0xF4, 0xD1, 1, 0, 1, 0, 3, 0})).build();
+        BenchBuilder().device(DeviceSetup().userArea({0xF4, 0xD1, 1, 0, 1, 0, 3, 0})).build();
     EXPECT_TRUE(
         FTDIController::availableDeviceIndexes(CHIP, FTDIController::VorandelTurntable).empty());
     EXPECT_EQ(bench.trace().count("FT_Open"), 1u);
@@ -91,8 +91,8 @@ TEST(Discovery, SignatureInTheWrongByteOrderIsNoRecord) {
 
 TEST(Discovery, DescriptionMustContainTheChipNameCaseSensitively) {
     ftsim::Bench bench = BenchBuilder()
-                             .device(DeviceSpec().description("FT232H USB UART").identity(1))
-                             .device(DeviceSpec().description("ft245r usb fifo").identity(2))
+                             .device(DeviceSetup().description("FT232H USB UART").identity(1))
+                             .device(DeviceSetup().description("ft245r usb fifo").identity(2))
                              .build();
     EXPECT_TRUE(
         FTDIController::availableDeviceIndexes(CHIP, FTDIController::VorandelTurntable).empty());
@@ -102,7 +102,7 @@ TEST(Discovery, DescriptionMustContainTheChipNameCaseSensitively) {
 }
 
 TEST(Discovery, DevicesOpenElsewhereAreNeverOpened) {
-    ftsim::Bench bench = BenchBuilder().device(DeviceSpec().identity(3).openElsewhere()).build();
+    ftsim::Bench bench = BenchBuilder().device(DeviceSetup().identity(3).openElsewhere()).build();
     EXPECT_TRUE(
         FTDIController::availableDeviceIndexes(CHIP, FTDIController::VorandelTurntable).empty());
     EXPECT_TRUE(
@@ -111,7 +111,7 @@ TEST(Discovery, DevicesOpenElsewhereAreNeverOpened) {
 }
 
 TEST(Discovery, DeviceOpenInThisProcessIsSkipped) {
-    ftsim::Bench bench = BenchBuilder().device(DeviceSpec().identity(3)).build();
+    ftsim::Bench bench = BenchBuilder().device(DeviceSetup().identity(3)).build();
     TestController holder;
     ASSERT_TRUE(holder.openDevice(0, nullptr));
     bench.trace().clear();
@@ -124,9 +124,9 @@ TEST(Discovery, DeviceOpenInThisProcessIsSkipped) {
 
 TEST(Discovery, ListsMatchingDevicesInListOrder) {
     ftsim::Bench bench = BenchBuilder()
-                             .device(DeviceSpec().identity(4))
-                             .device(DeviceSpec().description("FT2232H"))
-                             .device(DeviceSpec().identity(9))
+                             .device(DeviceSetup().identity(4))
+                             .device(DeviceSetup().description("FT2232H"))
+                             .device(DeviceSetup().identity(9))
                              .build();
     EXPECT_EQ(found(FTDIController::availableDeviceIndexes(CHIP, FTDIController::UnknownDevice)),
               (Found{{0, -1}, {2, -1}}));
@@ -137,9 +137,9 @@ TEST(Discovery, ListsMatchingDevicesInListOrder) {
 
 TEST(Discovery, ClosesEveryProbedDeviceWhetherOrNotItHasARecord) {
     ftsim::Bench bench = BenchBuilder()
-                             .device(DeviceSpec())
-                             .device(DeviceSpec().identity(5))
-                             .device(DeviceSpec().userAreaSize(7))
+                             .device(DeviceSetup())
+                             .device(DeviceSetup().identity(5))
+                             .device(DeviceSetup().userAreaSize(7))
                              .build();
     EXPECT_EQ(
         found(FTDIController::availableDeviceIndexes(CHIP, FTDIController::VorandelTurntable)),
@@ -157,8 +157,8 @@ TEST(Discovery, ClosesEveryProbedDeviceWhetherOrNotItHasARecord) {
 
 TEST(Discovery, DeviceThatFailsToOpenIsSkippedSilently) {
     ftsim::Bench bench = BenchBuilder()
-                             .device(DeviceSpec().identity(1).failOpen(FT_DEVICE_NOT_OPENED))
-                             .device(DeviceSpec().identity(2))
+                             .device(DeviceSetup().identity(1).failOpen(FT_DEVICE_NOT_OPENED))
+                             .device(DeviceSetup().identity(2))
                              .build();
     EXPECT_EQ(
         found(FTDIController::availableDeviceIndexes(CHIP, FTDIController::VorandelTurntable)),
@@ -167,7 +167,7 @@ TEST(Discovery, DeviceThatFailsToOpenIsSkippedSilently) {
 }
 
 TEST(Discovery, NegativeIdIsSignExtended) {
-    ftsim::Bench bench = BenchBuilder().device(DeviceSpec().identity(-1)).build();
+    ftsim::Bench bench = BenchBuilder().device(DeviceSetup().identity(-1)).build();
     EXPECT_EQ(
         found(FTDIController::availableDeviceIndexes(CHIP, FTDIController::VorandelTurntable)),
         (Found{{0, -1}}));
@@ -179,13 +179,13 @@ TEST(Discovery, DescriptionFillingTheWholeFieldIsMatchedWithinIt) {
     const std::string tail = "245R";
     std::copy(tail.begin(), tail.end(), field.end() - 4);
 
-    ftsim::Bench bench = BenchBuilder().device(DeviceSpec().rawDescription(field)).build();
+    ftsim::Bench bench = BenchBuilder().device(DeviceSetup().rawDescription(field)).build();
     EXPECT_EQ(found(FTDIController::availableDeviceIndexes(CHIP, FTDIController::UnknownDevice)),
               (Found{{0, -1}}));
 }
 
 TEST(Discovery, NullChipNameMatchesNothing) {
-    ftsim::Bench bench = BenchBuilder().device(DeviceSpec().identity(3)).build();
+    ftsim::Bench bench = BenchBuilder().device(DeviceSetup().identity(3)).build();
     EXPECT_TRUE(
         FTDIController::availableDeviceIndexes(nullptr, FTDIController::UnknownDevice).empty());
 }

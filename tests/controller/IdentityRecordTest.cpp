@@ -7,10 +7,10 @@
 #include "TestController.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
-#include "ftsim/DeviceSpec.h"
+#include "ftsim/DeviceSetup.h"
 
 using ftsim::BenchBuilder;
-using ftsim::DeviceSpec;
+using ftsim::DeviceSetup;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
@@ -21,7 +21,7 @@ Bytes firstEight(const Bytes& userArea) {
 
 class IdentityRecord : public ::testing::Test {
 protected:
-    void open(const DeviceSpec& config) {
+    void open(const DeviceSetup& config) {
         bench = BenchBuilder().device(config).buildUnique();
         ASSERT_TRUE(controller.openDevice(0, nullptr));
         bench->trace().clear();
@@ -35,7 +35,7 @@ protected:
 }  // namespace
 
 TEST_F(IdentityRecord, WritesTheEightRecordBytes) {
-    open(DeviceSpec().userArea(Bytes(16, 0xEE)));
+    open(DeviceSetup().userArea(Bytes(16, 0xEE)));
 
     EXPECT_TRUE(controller.writeToEEPROM(5));
 
@@ -54,7 +54,7 @@ TEST_F(IdentityRecord, WritesTheEightRecordBytes) {
 }
 
 TEST_F(IdentityRecord, MinusOneIsStoredAsFFFF) {
-    open(DeviceSpec());
+    open(DeviceSetup());
     EXPECT_TRUE(controller.writeToEEPROM(-1));
     EXPECT_EQ(firstEight(bench->device(0).userArea()),
               (Bytes{0xD1, 0xF4, 0x01, 0x00, 0x01, 0x00, 0xFF, 0xFF}));
@@ -67,7 +67,7 @@ TEST_F(IdentityRecord, MinusOneIsStoredAsFFFF) {
 }
 
 TEST_F(IdentityRecord, ReadsExactlyEightBytes) {
-    open(DeviceSpec().identity(3));
+    open(DeviceSetup().identity(3));
     short id = 0;
     EXPECT_TRUE(controller.readFromEEPROM(&id));
     EXPECT_EQ(id, 3);
@@ -77,7 +77,7 @@ TEST_F(IdentityRecord, ReadsExactlyEightBytes) {
 }
 
 TEST_F(IdentityRecord, UserAreaBelowEightBytesIsNotRead) {
-    open(DeviceSpec().identity(3).userAreaSize(7));
+    open(DeviceSetup().identity(3).userAreaSize(7));
     short id = 42;
     EXPECT_FALSE(controller.readFromEEPROM(&id));
     EXPECT_EQ(id, 42);
@@ -85,7 +85,7 @@ TEST_F(IdentityRecord, UserAreaBelowEightBytesIsNotRead) {
 }
 
 TEST_F(IdentityRecord, ShortOrFailedReadsLeaveTheIdUnchanged) {
-    open(DeviceSpec().identity(3));
+    open(DeviceSetup().identity(3));
     short id = 42;
     bench->device(0).shortUserAreaRead(7, 1);
     EXPECT_FALSE(controller.readFromEEPROM(&id));
@@ -104,7 +104,7 @@ TEST_F(IdentityRecord, ShortOrFailedReadsLeaveTheIdUnchanged) {
 }
 
 TEST_F(IdentityRecord, RecordOfAnotherKindOrSignatureIsRejected) {
-    open(DeviceSpec().identity(3, 2));
+    open(DeviceSetup().identity(3, 2));
     short id = 42;
     EXPECT_FALSE(controller.readFromEEPROM(&id));
     bench->device(0).setUserArea({0xF4, 0xD1, 1, 0, 1, 0, 3, 0});
@@ -113,20 +113,20 @@ TEST_F(IdentityRecord, RecordOfAnotherKindOrSignatureIsRejected) {
 }
 
 TEST_F(IdentityRecord, SizeQueryFailureStopsTheWrite) {
-    open(DeviceSpec());
+    open(DeviceSetup());
     bench->device(0).failEeprom(ftsim::EepromCall::UASize, FT_IO_ERROR, 1);
     EXPECT_FALSE(controller.writeToEEPROM(5));
     EXPECT_EQ(bench->trace().count("FT_EE_UAWrite"), 0u);
 }
 
 TEST_F(IdentityRecord, FailedUserAreaWriteReportsFalse) {
-    open(DeviceSpec());
+    open(DeviceSetup());
     bench->device(0).failEeprom(ftsim::EepromCall::UAWrite, FT_EEPROM_WRITE_FAILED, 1);
     EXPECT_FALSE(controller.writeToEEPROM(5));
 }
 
 TEST_F(IdentityRecord, SmallUserAreaIsEnlargedByEmptyingSerialAndManufacturerId) {
-    open(DeviceSpec()
+    open(DeviceSetup()
              .manufacturer("Vorandel")
              .manufacturerId("VD")
              .eepromDescription("FT245R USB FIFO")
@@ -149,7 +149,7 @@ TEST_F(IdentityRecord, SmallUserAreaIsEnlargedByEmptyingSerialAndManufacturerId)
 }
 
 TEST_F(IdentityRecord, NoReprogrammingWhenSerialAndManufacturerIdAreAlreadyEmpty) {
-    open(DeviceSpec().manufacturerId("").eepromSerial("").userAreaSize(4));
+    open(DeviceSetup().manufacturerId("").eepromSerial("").userAreaSize(4));
     EXPECT_FALSE(controller.writeToEEPROM(5));
     EXPECT_EQ(bench->device(0).eepromPrograms(), 0u);
     EXPECT_EQ(bench->trace().count("FT_EE_UAWrite"), 0u);
@@ -158,7 +158,7 @@ TEST_F(IdentityRecord, NoReprogrammingWhenSerialAndManufacturerIdAreAlreadyEmpty
 TEST_F(IdentityRecord, ReprogramsAtMostOncePerCall) {
     // Long manufacturer and description strings leave no room even after the
     // serial number and manufacturer id are emptied.
-    open(DeviceSpec()
+    open(DeviceSetup()
              .manufacturer("Vorandel Motion Systems")
              .manufacturerId("VD")
              .eepromDescription("FT245R USB FIFO turntable bx")
@@ -172,7 +172,7 @@ TEST_F(IdentityRecord, ReprogramsAtMostOncePerCall) {
 }
 
 TEST_F(IdentityRecord, FailedEepromReadOrProgramStopsTheWrite) {
-    open(DeviceSpec().userAreaSize(4));
+    open(DeviceSetup().userAreaSize(4));
     bench->device(0).failEeprom(ftsim::EepromCall::Read, FT_EEPROM_READ_FAILED, 1);
     EXPECT_FALSE(controller.writeToEEPROM(5));
     EXPECT_EQ(bench->trace().count("FT_EE_Program"), 0u);

@@ -6,13 +6,13 @@
 #include "TestController.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
-#include "ftsim/DeviceSpec.h"
+#include "ftsim/DeviceSetup.h"
 
 using ftsim::BenchBuilder;
-using ftsim::DeviceSpec;
+using ftsim::DeviceSetup;
 
 TEST(OpenDevice, OpensAtOneMegabaudWithTwoMillisecondLatencyAndWritesNothing) {
-    ftsim::Bench bench = BenchBuilder().device(DeviceSpec()).build();
+    ftsim::Bench bench = BenchBuilder().device(DeviceSetup()).build();
     TestController controller;
     std::wstring text;
 
@@ -31,7 +31,7 @@ TEST(OpenDevice, OpensAtOneMegabaudWithTwoMillisecondLatencyAndWritesNothing) {
 }
 
 TEST(OpenDevice, IndexMinusOneReportsNoDeviceWithoutOpening) {
-    ftsim::Bench bench = BenchBuilder().device(DeviceSpec()).build();
+    ftsim::Bench bench = BenchBuilder().device(DeviceSetup()).build();
     TestController controller;
     std::wstring text;
 
@@ -50,7 +50,7 @@ TEST(OpenDevice, FailureTextFollowsTheOpenStatus) {
         {FT_INSUFFICIENT_RESOURCES, L"Insufficient resources"},
     };
     for (const auto& [status, expected] : cases) {
-        ftsim::Bench bench = BenchBuilder().device(DeviceSpec().failOpen(status)).build();
+        ftsim::Bench bench = BenchBuilder().device(DeviceSetup().failOpen(status)).build();
         TestController controller;
         std::wstring text = L"before";
         EXPECT_FALSE(controller.openDevice(0, &text)) << status;
@@ -64,7 +64,7 @@ TEST(OpenDevice, FailureTextFollowsTheOpenStatus) {
 
 TEST(OpenDevice, OtherStatusesLeaveTheTextUnchanged) {
     for (FT_STATUS status : {FT_INVALID_PARAMETER, FT_OTHER_ERROR}) {
-        ftsim::Bench bench = BenchBuilder().device(DeviceSpec().failOpen(status)).build();
+        ftsim::Bench bench = BenchBuilder().device(DeviceSetup().failOpen(status)).build();
         TestController controller;
         std::wstring text = L"kept";
         EXPECT_FALSE(controller.openDevice(0, &text));
@@ -75,7 +75,7 @@ TEST(OpenDevice, OtherStatusesLeaveTheTextUnchanged) {
 }
 
 TEST(OpenDevice, SecondOpenOnAnOpenObjectFailsAndLeavesNoHandle) {
-    ftsim::Bench bench = BenchBuilder().device(DeviceSpec()).device(DeviceSpec()).build();
+    ftsim::Bench bench = BenchBuilder().device(DeviceSetup()).device(DeviceSetup()).build();
     TestController controller;
     ASSERT_TRUE(controller.openDevice(0, nullptr));
     std::wstring text = L"kept";
@@ -88,7 +88,7 @@ TEST(OpenDevice, SecondOpenOnAnOpenObjectFailsAndLeavesNoHandle) {
 }
 
 TEST(CloseDevice, ClosesTheHandleWithoutPortTraffic) {
-    ftsim::Bench bench = BenchBuilder().device(DeviceSpec()).build();
+    ftsim::Bench bench = BenchBuilder().device(DeviceSetup()).build();
     TestController controller;
     ASSERT_TRUE(controller.openDevice(0, nullptr));
     controller.SetMaskBits(0x0F, TestController::BITS_ON);

@@ -6,10 +6,10 @@
 #include "TestController.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
-#include "ftsim/DeviceSpec.h"
+#include "ftsim/DeviceSetup.h"
 
 using ftsim::BenchBuilder;
-using ftsim::DeviceSpec;
+using ftsim::DeviceSetup;
 using ftsim::Fault;
 
 namespace {
@@ -17,7 +17,7 @@ namespace {
 class PinLayer : public ::testing::Test {
 protected:
     void SetUp() override {
-        bench = BenchBuilder().device(DeviceSpec()).buildUnique();
+        bench = BenchBuilder().device(DeviceSetup()).buildUnique();
         ASSERT_TRUE(controller.openDevice(0, nullptr));
         controller.setBitMode(TestController::MASK_ALL, TestController::BITMODE_ASYNC_BITBANG);
         bench->trace().clear();

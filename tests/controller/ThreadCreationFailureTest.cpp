@@ -13,7 +13,7 @@
 #include "WorkerDriver.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
-#include "ftsim/DeviceSpec.h"
+#include "ftsim/DeviceSetup.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ namespace {
 class ThreadCreationFailure : public ::testing::Test {
 protected:
     void SetUp() override {
-        bench = ftsim::BenchBuilder().device(ftsim::DeviceSpec()).buildUnique();
+        bench = ftsim::BenchBuilder().device(ftsim::DeviceSetup()).buildUnique();
         baselineThreads = threadCount();
         ASSERT_TRUE(driver.openDevice(0, nullptr));
         driver.SetCountsPerRevolution(72);

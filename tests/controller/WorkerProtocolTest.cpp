@@ -10,14 +10,14 @@
 #include "WorkerDriver.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
-#include "ftsim/DeviceSpec.h"
+#include "ftsim/DeviceSetup.h"
 
 namespace {
 
 class WorkerProtocol : public ::testing::Test {
 protected:
     void SetUp() override {
-        bench = ftsim::BenchBuilder().device(ftsim::DeviceSpec()).buildUnique();
+        bench = ftsim::BenchBuilder().device(ftsim::DeviceSetup()).buildUnique();
         baselineThreads = threadCount();
         ASSERT_TRUE(driver.openDevice(0, nullptr));
         driver.SetCountsPerRevolution(72);
@@ -199,7 +199,7 @@ TEST_F(WorkerProtocol, CloseDeviceStopsARunningMove) {
 }
 
 TEST(WorkerRelease, DestructionJoinsEndedAndRetiredWorkers) {
-    ftsim::Bench bench = ftsim::BenchBuilder().device(ftsim::DeviceSpec()).build();
+    ftsim::Bench bench = ftsim::BenchBuilder().device(ftsim::DeviceSetup()).build();
     const int baseline = threadCount();
     std::atomic<bool> restarted{false};
     {
@@ -223,7 +223,7 @@ TEST(WorkerRelease, DestructionJoinsEndedAndRetiredWorkers) {
 }
 
 TEST(WorkerRelease, DriverDestructorStopsARunningWorker) {
-    ftsim::Bench bench = ftsim::BenchBuilder().device(ftsim::DeviceSpec()).build();
+    ftsim::Bench bench = ftsim::BenchBuilder().device(ftsim::DeviceSetup()).build();
     std::atomic<int> ended{0};
     const int baseline = threadCount();
     {

@@ -29,7 +29,8 @@ std::size_t callsSince(const ftsim::Trace& trace, const std::string& function,
 
 TEST(DcFault, BoardThatNeverStartsIsTriedAHundredTimesThenTheMoveEnds) {
     drivertest::StopReports reports;
-    auto bench = drivertest::dcBench(ftsim::DcSpec().countNanoseconds(2 * NS_PER_MS).neverStarts());
+    auto bench =
+        drivertest::dcBench(ftsim::DcSetup().countNanoseconds(2 * NS_PER_MS).neverStarts());
     DcMotor motor(reports.control());
     motor.SetCountsPerRevolution(72);
     ASSERT_TRUE(motor.openDevice(0, nullptr));
@@ -47,7 +48,7 @@ TEST(DcFault, BoardThatNeverStartsIsTriedAHundredTimesThenTheMoveEnds) {
 
 TEST(DcFault, UnpluggedDeviceEndsTheMoveOnlyThroughStopRotation) {
     drivertest::StopReports reports;
-    auto bench = drivertest::dcBench(ftsim::DcSpec().countNanoseconds(2 * NS_PER_MS));
+    auto bench = drivertest::dcBench(ftsim::DcSetup().countNanoseconds(2 * NS_PER_MS));
     DcMotor motor(reports.control());
     motor.SetCountsPerRevolution(72);
     ASSERT_TRUE(motor.openDevice(0, nullptr));

@@ -24,12 +24,12 @@ constexpr std::int64_t COUNT_NS = 5 * NS_PER_MS;
 
 class DcMotion : public ::testing::Test {
 protected:
-    void SetUp() override { open(ftsim::DcSpec().countNanoseconds(COUNT_NS)); }
+    void SetUp() override { open(ftsim::DcSetup().countNanoseconds(COUNT_NS)); }
 
-    void open(const ftsim::DcSpec& spec) {
+    void open(const ftsim::DcSetup& setup) {
         motor.reset();
         bench.reset();
-        bench = drivertest::dcBench(spec);
+        bench = drivertest::dcBench(setup);
         motor = std::make_unique<DcMotor>(reports.control());
         motor->SetCountsPerRevolution(72);
         ASSERT_TRUE(motor->openDevice(0, nullptr));
@@ -108,7 +108,7 @@ TEST_F(DcMotion, EveryMoveEndsWithAStopAttemptOfAtLeast100Milliseconds) {
 }
 
 TEST_F(DcMotion, BoardAlreadyTurningIsLetStandBeforeTheFirstRun) {
-    open(ftsim::DcSpec().countNanoseconds(COUNT_NS).startTurning());
+    open(ftsim::DcSetup().countNanoseconds(COUNT_NS).startTurning());
     ASSERT_TRUE(board().isTurning());
 
     motor->SetRotationIncrementInCounts(5);

@@ -17,7 +17,7 @@ namespace {
 using DcMotor = drivertest::Probe<HxDCMotor>;
 
 TEST(DcOpen, SetsTheStatusPinAsInputAndLoadsPresetFourteen) {
-    auto bench = drivertest::dcBench(ftsim::DcSpec());
+    auto bench = drivertest::dcBench(ftsim::DcSetup());
     DcMotor motor(nullptr);
 
     ASSERT_TRUE(motor.openDevice(0, nullptr));
@@ -45,7 +45,7 @@ TEST(DcOpen, SetsTheStatusPinAsInputAndLoadsPresetFourteen) {
 }
 
 TEST(DcOpen, FailingOpenTouchesNeitherBitModeNorPort) {
-    auto bench = drivertest::dcBench(ftsim::DcSpec());
+    auto bench = drivertest::dcBench(ftsim::DcSetup());
     DcMotor motor(nullptr);
 
     std::wstring error;
@@ -56,7 +56,7 @@ TEST(DcOpen, FailingOpenTouchesNeitherBitModeNorPort) {
 }
 
 TEST(DcShutter, IsRefusedWithoutTouchingPortOrLastError) {
-    auto bench = drivertest::dcBench(ftsim::DcSpec());
+    auto bench = drivertest::dcBench(ftsim::DcSetup());
     DcMotor motor(nullptr);
     EXPECT_FALSE(motor.triggerShutterRelease());
 

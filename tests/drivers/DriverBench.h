@@ -17,9 +17,9 @@
 #include "HxVorandelTurntableControl.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
-#include "ftsim/DcSpec.h"
-#include "ftsim/DeviceSpec.h"
-#include "ftsim/StepperSpec.h"
+#include "ftsim/DcSetup.h"
+#include "ftsim/DeviceSetup.h"
+#include "ftsim/StepperSetup.h"
 
 namespace drivertest {
 
@@ -28,12 +28,12 @@ constexpr std::int64_t NS_PER_MS = 1000000;
 // drift apart by a few microseconds over a test; lower bounds allow for that.
 constexpr std::int64_t CLOCK_SLACK_NS = 50000;
 
-inline std::unique_ptr<ftsim::Bench> stepperBench(const ftsim::StepperSpec& spec) {
-    return ftsim::BenchBuilder().device(ftsim::DeviceSpec().stepper(spec)).buildUnique();
+inline std::unique_ptr<ftsim::Bench> stepperBench(const ftsim::StepperSetup& setup) {
+    return ftsim::BenchBuilder().device(ftsim::DeviceSetup().stepper(setup)).buildUnique();
 }
 
-inline std::unique_ptr<ftsim::Bench> dcBench(const ftsim::DcSpec& spec) {
-    return ftsim::BenchBuilder().device(ftsim::DeviceSpec().dcBoard(spec)).buildUnique();
+inline std::unique_ptr<ftsim::Bench> dcBench(const ftsim::DcSetup& setup) {
+    return ftsim::BenchBuilder().device(ftsim::DeviceSetup().dcBoard(setup)).buildUnique();
 }
 
 /// The driver under test with read access to what the tests check but the

@@ -24,16 +24,16 @@ constexpr std::uint8_t ENABLE = 0x01;
 
 class StepperMotion : public ::testing::Test {
 protected:
-    void SetUp() override { open(ftsim::StepperSpec().stepsPerRevolution(200)); }
+    void SetUp() override { open(ftsim::StepperSetup().stepsPerRevolution(200)); }
 
-    void open(const ftsim::StepperSpec& spec) {
+    void open(const ftsim::StepperSetup& setup) {
         stepper.reset();
         bench.reset();
-        bench = drivertest::stepperBench(spec);
+        bench = drivertest::stepperBench(setup);
         stepper = std::make_unique<Stepper>(reports.control());
         stepper->SetCountsPerRevolution(200);
-        stepper->SetMotorEnableActiveHigh(spec.getEnableActiveHigh());
-        stepper->SetClockwiseActiveHigh(spec.getClockwiseActiveHigh());
+        stepper->SetMotorEnableActiveHigh(setup.getEnableActiveHigh());
+        stepper->SetClockwiseActiveHigh(setup.getClockwiseActiveHigh());
         ASSERT_TRUE(stepper->openDevice(0, nullptr));
         bench->trace().clear();
     }
@@ -153,7 +153,7 @@ TEST_F(StepperMotion, LockOffReleasesTheMotorInOneFinalWrite) {
 }
 
 TEST_F(StepperMotion, LockOffWithEnableActiveLowDrivesTheLineHigh) {
-    open(ftsim::StepperSpec().stepsPerRevolution(200).enableActiveHigh(false));
+    open(ftsim::StepperSetup().stepsPerRevolution(200).enableActiveHigh(false));
     stepper->SetLockMotorWhenIdle(false, false);
     runCounted(2);
 

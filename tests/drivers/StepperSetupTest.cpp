@@ -29,7 +29,7 @@ std::vector<std::string> callsFrom(const std::vector<ftsim::Call>& calls,
 }
 
 TEST(StepperOpen, SwitchesEveryPinToOutputThenWritesOneZeroByte) {
-    auto bench = drivertest::stepperBench(ftsim::StepperSpec().stepsPerRevolution(200));
+    auto bench = drivertest::stepperBench(ftsim::StepperSetup().stepsPerRevolution(200));
     Stepper stepper(nullptr);
 
     std::wstring error;
@@ -57,7 +57,7 @@ TEST(StepperOpen, SwitchesEveryPinToOutputThenWritesOneZeroByte) {
 }
 
 TEST(StepperOpen, FailingOpenTouchesNeitherBitModeNorPort) {
-    auto bench = drivertest::stepperBench(ftsim::StepperSpec());
+    auto bench = drivertest::stepperBench(ftsim::StepperSetup());
     Stepper stepper(nullptr);
 
     std::wstring error;
@@ -80,7 +80,7 @@ class StepperPrepare : public ::testing::TestWithParam<PrepareCase> {};
 
 TEST_P(StepperPrepare, SetsDirectionAndEnablesInOneWriteBeforeTheFirstPulse) {
     const PrepareCase& c = GetParam();
-    auto bench = drivertest::stepperBench(ftsim::StepperSpec()
+    auto bench = drivertest::stepperBench(ftsim::StepperSetup()
                                               .stepsPerRevolution(200)
                                               .clockwiseActiveHigh(c.clockwiseHigh)
                                               .enableActiveHigh(c.enableHigh));
@@ -120,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PrepareCase{Dir::TT_TURN_COUNTER_CLOCKWISE, false, false, true, 0x0A, -3}));
 
 TEST(StepperPrepareRefusal, UndefinedDirectionStartsNothingAndLeavesEveryLine) {
-    auto bench = drivertest::stepperBench(ftsim::StepperSpec().stepsPerRevolution(200));
+    auto bench = drivertest::stepperBench(ftsim::StepperSetup().stepsPerRevolution(200));
     Stepper stepper(nullptr);
     stepper.SetCountsPerRevolution(200);
     ASSERT_TRUE(stepper.openDevice(0, nullptr));

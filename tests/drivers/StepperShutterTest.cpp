@@ -20,7 +20,7 @@ using Stepper = drivertest::Probe<HxStepperMotor>;
 class StepperShutter : public ::testing::Test {
 protected:
     void SetUp() override {
-        bench = drivertest::stepperBench(ftsim::StepperSpec().stepsPerRevolution(200));
+        bench = drivertest::stepperBench(ftsim::StepperSetup().stepsPerRevolution(200));
         ASSERT_TRUE(stepper.openDevice(0, nullptr));
         bench->trace().clear();
     }

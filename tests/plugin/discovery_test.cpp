@@ -9,8 +9,8 @@
 #include "PluginTest.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
-#include "ftsim/DeviceSpec.h"
-#include "ftsim/StepperSpec.h"
+#include "ftsim/DeviceSetup.h"
+#include "ftsim/StepperSetup.h"
 
 namespace {
 
@@ -32,8 +32,8 @@ std::vector<std::string> asVector(const DevicesNamesList& list) {
     return std::vector<std::string>(list.begin(), list.end());
 }
 
-ftsim::DeviceSpec turntable() {
-    return ftsim::DeviceSpec().stepper(ftsim::StepperSpec().stepsPerRevolution(72));
+ftsim::DeviceSetup turntable() {
+    return ftsim::DeviceSetup().stepper(ftsim::StepperSetup().stepsPerRevolution(72));
 }
 
 }  // namespace

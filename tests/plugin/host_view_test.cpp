@@ -12,14 +12,14 @@
 #include "HxVorandelTurntableControl.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
-#include "ftsim/DeviceSpec.h"
-#include "ftsim/StepperSpec.h"
+#include "ftsim/DeviceSetup.h"
+#include "ftsim/StepperSetup.h"
 
 TEST(HostView, HostListsOpensTurnsAndClosesThroughTheExportedInterface) {
     ftsim::Bench bench =
         ftsim::BenchBuilder()
-            .device(ftsim::DeviceSpec().identity(4).stepper(
-                ftsim::StepperSpec().stepsPerRevolution(72).clockwiseActiveHigh(false)))
+            .device(ftsim::DeviceSetup().identity(4).stepper(
+                ftsim::StepperSetup().stepsPerRevolution(72).clockwiseActiveHigh(false)))
             .build();
 
     std::atomic<int> opened{0};

@@ -13,21 +13,21 @@
 #include "PluginTest.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
-#include "ftsim/DcSpec.h"
-#include "ftsim/DeviceSpec.h"
-#include "ftsim/StepperSpec.h"
+#include "ftsim/DcSetup.h"
+#include "ftsim/DeviceSetup.h"
+#include "ftsim/StepperSetup.h"
 
 using std::chrono::milliseconds;
 
 namespace {
 
-ftsim::DeviceSpec cobaltMedium() {
-    return ftsim::DeviceSpec().identity(3).stepper(
-        ftsim::StepperSpec().stepsPerRevolution(72).clockwiseActiveHigh(false));
+ftsim::DeviceSetup cobaltMedium() {
+    return ftsim::DeviceSetup().identity(3).stepper(
+        ftsim::StepperSetup().stepsPerRevolution(72).clockwiseActiveHigh(false));
 }
 
-ftsim::DeviceSpec classic() {
-    return ftsim::DeviceSpec().identity(1).dcBoard(ftsim::DcSpec().countNanoseconds(5000000));
+ftsim::DeviceSetup classic() {
+    return ftsim::DeviceSetup().identity(1).dcBoard(ftsim::DcSetup().countNanoseconds(5000000));
 }
 
 constexpr int kSteps = 12;

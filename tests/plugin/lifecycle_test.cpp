@@ -12,9 +12,9 @@
 #include "ftd2xx.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
-#include "ftsim/DcSpec.h"
-#include "ftsim/DeviceSpec.h"
-#include "ftsim/StepperSpec.h"
+#include "ftsim/DcSetup.h"
+#include "ftsim/DeviceSetup.h"
+#include "ftsim/StepperSetup.h"
 
 namespace {
 
@@ -52,8 +52,8 @@ void expectPreset(const Preset& expected, HxVorandelTurntableControl& plugin, ft
     EXPECT_TRUE(plugin.isRotationClockwise()) << what;
 }
 
-ftsim::DeviceSpec plainTurntable() {
-    return ftsim::DeviceSpec().plain();
+ftsim::DeviceSetup plainTurntable() {
+    return ftsim::DeviceSetup().plain();
 }
 
 }  // namespace

@@ -11,23 +11,23 @@
 #include "PluginTest.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
-#include "ftsim/DcSpec.h"
-#include "ftsim/DeviceSpec.h"
-#include "ftsim/StepperSpec.h"
+#include "ftsim/DcSetup.h"
+#include "ftsim/DeviceSetup.h"
+#include "ftsim/StepperSetup.h"
 
 using std::chrono::milliseconds;
 
 namespace {
 
 /// A Cobalt Medium (row 3) whose board the tests shrink to 72 steps a turn.
-ftsim::DeviceSpec cobaltMedium() {
-    return ftsim::DeviceSpec().identity(3).stepper(
-        ftsim::StepperSpec().stepsPerRevolution(72).clockwiseActiveHigh(false));
+ftsim::DeviceSetup cobaltMedium() {
+    return ftsim::DeviceSetup().identity(3).stepper(
+        ftsim::StepperSetup().stepsPerRevolution(72).clockwiseActiveHigh(false));
 }
 
 /// A Classic (row 1): the DC board, 72 counts a turn, counting fast.
-ftsim::DeviceSpec classic() {
-    return ftsim::DeviceSpec().identity(1).dcBoard(ftsim::DcSpec().countNanoseconds(5000000));
+ftsim::DeviceSetup classic() {
+    return ftsim::DeviceSetup().identity(1).dcBoard(ftsim::DcSetup().countNanoseconds(5000000));
 }
 
 }  // namespace

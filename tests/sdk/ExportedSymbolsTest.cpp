@@ -8,7 +8,8 @@
 namespace {
 
 std::vector<std::string> definedDynamicSymbols() {
-    const std::string command = std::string("nm -D --defined-only -C '") + PLUGIN_LIBRARY_PATH + "'";
+    const std::string command =
+        std::string("nm -D --defined-only -C '") + PLUGIN_LIBRARY_PATH + "'";
     std::vector<std::string> symbols;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {

@@ -32,8 +32,8 @@ TEST_F(SdkCallbackSlot, SlotsReceiveTheSenderAndArguments) {
     HxTurntableHardware* openedSender = nullptr;
     size_t openedIndex = 0;
     bool openedFlag = true;
-    TurntableHardwarePrivate::hardwareOpenSucceeded = [&](HxTurntableHardware* sender,
-                                                          size_t index, bool flag) {
+    TurntableHardwarePrivate::hardwareOpenSucceeded = [&](HxTurntableHardware* sender, size_t index,
+                                                          bool flag) {
         openedSender = sender;
         openedIndex = index;
         openedFlag = flag;

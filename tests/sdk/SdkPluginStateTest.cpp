@@ -59,8 +59,8 @@ TEST(SdkPluginState, LastErrorAndIndexAreSafeFromSeveralThreads) {
         threads.emplace_back([&] {
             for (int i = 0; i < 2000; ++i) {
                 const std::string seen = plugin.lastError();
-                const bool whole = seen.empty() || seen == texts[0] || seen == texts[1] ||
-                                   seen == texts[2];
+                const bool whole =
+                    seen.empty() || seen == texts[0] || seen == texts[1] || seen == texts[2];
                 if (!whole) {
                     ++torn;
                 }

@@ -11,8 +11,8 @@ using namespace ftsim;
 
 TEST(Concurrency, WorkerPulsesWhileTheHostQueriesAndReads) {
     auto bench = BenchBuilder()
-                     .device(DeviceSpec().stepper(StepperSpec()))
-                     .device(DeviceSpec().dcBoard(DcSpec()))
+                     .device(DeviceSetup().stepper(StepperSetup()))
+                     .device(DeviceSetup().dcBoard(DcSetup()))
                      .build();
     FT_HANDLE stepper = simtest::open(0);
     FT_HANDLE dc = simtest::open(1);

@@ -18,9 +18,9 @@ constexpr std::int64_t kCountNs = 2000000;  // 2 ms a count
 
 class Dc : public ::testing::Test {
 protected:
-    void build(DcSpec spec = DcSpec()) {
+    void build(DcSetup setup = DcSetup()) {
         bench = BenchBuilder()
-                    .device(DeviceSpec().dcBoard(spec.countNanoseconds(kCountNs)))
+                    .device(DeviceSetup().dcBoard(setup.countNanoseconds(kCountNs)))
                     .buildUnique();
         handle = simtest::open(0);
         simtest::bitBang(handle, 0xEF);
@@ -114,7 +114,7 @@ TEST_F(Dc, StartWhileTurningIsIgnored) {
 }
 
 TEST_F(Dc, FaultyBoardNeverStarts) {
-    build(DcSpec().neverStarts());
+    build(DcSetup().neverStarts());
     start(14);
     start(14);
     EXPECT_EQ(readByte(handle) & kStatus, kStatus);
@@ -123,7 +123,7 @@ TEST_F(Dc, FaultyBoardNeverStarts) {
 }
 
 TEST_F(Dc, TableBuiltTurningStopsWhenTheModeLineIsDrivenLow) {
-    build(DcSpec().startTurning());
+    build(DcSetup().startTurning());
     EXPECT_TRUE(board().isTurning());
     // Entering bit-bang drove every output low, the mode line included.
     waitStanding();

@@ -37,8 +37,8 @@ TEST(DeviceList, WithoutBenchNoDeviceIsAttached) {
 TEST(DeviceList, RecordsComeInOrderWithTheirFields) {
     auto bench =
         BenchBuilder()
-            .device(DeviceSpec().description("FT245R USB FIFO").serial("A1").location(0x21))
-            .device(DeviceSpec().description("FT232R USB UART").serial("B2").id(0x04036015))
+            .device(DeviceSetup().description("FT245R USB FIFO").serial("A1").location(0x21))
+            .device(DeviceSetup().description("FT232R USB UART").serial("B2").id(0x04036015))
             .build();
     const auto nodes = listDevices();
     ASSERT_EQ(nodes.size(), 2u);
@@ -57,7 +57,7 @@ TEST(DeviceList, FullDescriptionIsCopiedWithoutTerminator) {
     std::array<char, 64> field;
     field.fill('x');
     std::memcpy(field.data(), "FT245R", 6);
-    auto bench = BenchBuilder().device(DeviceSpec().rawDescription(field)).build();
+    auto bench = BenchBuilder().device(DeviceSetup().rawDescription(field)).build();
     const auto nodes = listDevices();
     ASSERT_EQ(nodes.size(), 1u);
     EXPECT_EQ(std::memcmp(nodes[0].Description, field.data(), 64), 0);
@@ -66,7 +66,7 @@ TEST(DeviceList, FullDescriptionIsCopiedWithoutTerminator) {
 }
 
 TEST(DeviceList, OpenDevicesCarryTheOpenedFlagAndHandle) {
-    auto bench = BenchBuilder().device(DeviceSpec()).device(DeviceSpec().openElsewhere()).build();
+    auto bench = BenchBuilder().device(DeviceSetup()).device(DeviceSetup().openElsewhere()).build();
     FT_HANDLE handle = simtest::open(0);
     ASSERT_NE(handle, nullptr);
     const auto nodes = listDevices();
@@ -79,11 +79,11 @@ TEST(DeviceList, OpenDevicesCarryTheOpenedFlagAndHandle) {
 }
 
 TEST(DeviceList, NeverWritesMoreRecordsThanWereCounted) {
-    auto bench = BenchBuilder().device(DeviceSpec()).build();
+    auto bench = BenchBuilder().device(DeviceSetup()).build();
     DWORD count = 0;
     ASSERT_EQ(FT_CreateDeviceInfoList(&count), FT_STATUS(FT_OK));
     ASSERT_EQ(count, 1u);
-    bench.addDevice(DeviceSpec().serial("late"));  // plugged in after counting
+    bench.addDevice(DeviceSetup().serial("late"));  // plugged in after counting
     FT_DEVICE_LIST_INFO_NODE nodes[2];
     std::memset(&nodes[1], 0x5A, sizeof nodes[1]);
     DWORD filled = 0;
@@ -93,7 +93,7 @@ TEST(DeviceList, NeverWritesMoreRecordsThanWereCounted) {
 }
 
 TEST(DeviceHandles, OpeningAnOpenDeviceFails) {
-    auto bench = BenchBuilder().device(DeviceSpec()).build();
+    auto bench = BenchBuilder().device(DeviceSetup()).build();
     FT_HANDLE first = simtest::open(0);
     ASSERT_NE(first, nullptr);
     FT_HANDLE second = nullptr;
@@ -104,7 +104,7 @@ TEST(DeviceHandles, OpeningAnOpenDeviceFails) {
 }
 
 TEST(DeviceHandles, DeviceOpenElsewhereCannotBeOpened) {
-    auto bench = BenchBuilder().device(DeviceSpec().openElsewhere()).build();
+    auto bench = BenchBuilder().device(DeviceSetup().openElsewhere()).build();
     FT_HANDLE handle = nullptr;
     EXPECT_EQ(FT_Open(0, &handle), FT_STATUS(FT_DEVICE_NOT_OPENED));
     bench.device(0).setOpenElsewhere(false);
@@ -113,8 +113,8 @@ TEST(DeviceHandles, DeviceOpenElsewhereCannotBeOpened) {
 
 TEST(DeviceHandles, FailOpenGivesTheChosenStatus) {
     auto bench = BenchBuilder()
-                     .device(DeviceSpec().failOpen(FT_INSUFFICIENT_RESOURCES))
-                     .device(DeviceSpec())
+                     .device(DeviceSetup().failOpen(FT_INSUFFICIENT_RESOURCES))
+                     .device(DeviceSetup())
                      .build();
     FT_HANDLE handle = nullptr;
     EXPECT_EQ(FT_Open(0, &handle), FT_STATUS(FT_INSUFFICIENT_RESOURCES));
@@ -128,7 +128,7 @@ TEST(DeviceHandles, FailOpenGivesTheChosenStatus) {
 }
 
 TEST(DeviceHandles, NullUnknownAndClosedHandlesAreRejected) {
-    auto bench = BenchBuilder().device(DeviceSpec()).build();
+    auto bench = BenchBuilder().device(DeviceSetup()).build();
     DWORD moved = 0;
     unsigned char byte = 0;
     EXPECT_EQ(FT_Write(nullptr, &byte, 1, &moved), FT_STATUS(FT_INVALID_HANDLE));
@@ -146,18 +146,18 @@ TEST(DeviceHandles, NullUnknownAndClosedHandlesAreRejected) {
 TEST(DeviceHandles, HandlesDieWithTheirBench) {
     FT_HANDLE stale = nullptr;
     {
-        auto bench = BenchBuilder().device(DeviceSpec()).build();
+        auto bench = BenchBuilder().device(DeviceSetup()).build();
         stale = simtest::open(0);
         ASSERT_NE(stale, nullptr);
     }
-    auto bench = BenchBuilder().device(DeviceSpec()).build();
+    auto bench = BenchBuilder().device(DeviceSetup()).build();
     EXPECT_EQ(FT_SetBaudRate(stale, 9600), FT_STATUS(FT_INVALID_HANDLE));
     EXPECT_FALSE(bench.device(0).isOpen());  // a fresh world: nothing carried over
     EXPECT_EQ(bench.trace().count("FT_Open"), 0u);
 }
 
 TEST(DeviceHandles, BaudRateAndLatencyAreRecorded) {
-    auto bench = BenchBuilder().device(DeviceSpec()).build();
+    auto bench = BenchBuilder().device(DeviceSetup()).build();
     FT_HANDLE handle = simtest::open(0);
     EXPECT_EQ(FT_SetBaudRate(handle, 1000000), FT_STATUS(FT_OK));
     EXPECT_EQ(FT_SetLatencyTimer(handle, 2), FT_STATUS(FT_OK));
@@ -178,7 +178,7 @@ TEST(BenchLifetime, ASecondLiveBenchAborts) {
 }
 
 TEST(BenchLifetime, MovedBenchKeepsTheWorld) {
-    auto bench = BenchBuilder().device(DeviceSpec()).buildUnique();
+    auto bench = BenchBuilder().device(DeviceSetup()).buildUnique();
     Bench moved = std::move(*bench);
     bench.reset();  // the moved-from shell tears nothing down
     DWORD count = 0;

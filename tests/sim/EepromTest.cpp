@@ -13,8 +13,8 @@ namespace {
 
 class Eeprom : public ::testing::Test {
 protected:
-    void build(const DeviceSpec& spec) {
-        bench = BenchBuilder().device(spec).buildUnique();
+    void build(const DeviceSetup& setup) {
+        bench = BenchBuilder().device(setup).buildUnique();
         handle = simtest::open(0);
         ASSERT_NE(handle, nullptr);
     }
@@ -31,23 +31,23 @@ protected:
 
 TEST_F(Eeprom, UserAreaIsWhatTheStringsLeave) {
     // 4 + 2 + 15 + 2 = 23 characters: (48 - 23) * 2 bytes.
-    build(DeviceSpec().manufacturer("FTDI").manufacturerId("FT").serial("A1"));
+    build(DeviceSetup().manufacturer("FTDI").manufacturerId("FT").serial("A1"));
     EXPECT_EQ(size(), 50u);
     EXPECT_EQ(bench->device(0).userAreaSize(), 50u);
 }
 
 TEST_F(Eeprom, LongStringsLeaveNoUserArea) {
-    build(DeviceSpec().manufacturer(std::string(30, 'm')).eepromSerial("0123456789"));
+    build(DeviceSetup().manufacturer(std::string(30, 'm')).eepromSerial("0123456789"));
     EXPECT_EQ(size(), 0u);
 }
 
 TEST_F(Eeprom, SizeOverrideHolds) {
-    build(DeviceSpec().userAreaSize(7));
+    build(DeviceSetup().userAreaSize(7));
     EXPECT_EQ(size(), 7u);
 }
 
 TEST_F(Eeprom, IdentityHelperWritesTheRecordBytes) {
-    build(DeviceSpec().identity(3));
+    build(DeviceSetup().identity(3));
     unsigned char bytes[8] = {};
     DWORD read = 0;
     ASSERT_EQ(FT_EE_UARead(handle, bytes, 8, &read), FT_STATUS(FT_OK));
@@ -62,7 +62,7 @@ TEST_F(Eeprom, IdentityHelperWritesTheRecordBytes) {
 }
 
 TEST_F(Eeprom, UserAreaWriteIsReadBack) {
-    build(DeviceSpec());
+    build(DeviceSetup());
     unsigned char record[8] = {0xD1, 0xF4, 1, 0, 1, 0, 5, 0};
     ASSERT_EQ(FT_EE_UAWrite(handle, record, 8), FT_STATUS(FT_OK));
     const std::vector<std::uint8_t> area = bench->device(0).userArea();
@@ -72,7 +72,7 @@ TEST_F(Eeprom, UserAreaWriteIsReadBack) {
 }
 
 TEST_F(Eeprom, WritesBeyondTheUserAreaStoreNothing) {
-    build(DeviceSpec().userAreaSize(7));
+    build(DeviceSetup().userAreaSize(7));
     unsigned char record[8] = {0xD1, 0xF4, 1, 0, 1, 0, 5, 0};
     EXPECT_NE(FT_EE_UAWrite(handle, record, 8), FT_STATUS(FT_OK));
     EXPECT_EQ(bench->device(0).userArea(), std::vector<std::uint8_t>(7, 0));
@@ -83,7 +83,7 @@ TEST_F(Eeprom, WritesBeyondTheUserAreaStoreNothing) {
 }
 
 TEST_F(Eeprom, ReadFillsTheCallersBuffersWithoutOverrun) {
-    build(DeviceSpec()
+    build(DeviceSetup()
               .manufacturer(std::string(40, 'M'))
               .manufacturerId("FT")
               .eepromDescription("FT245R USB FIFO")
@@ -114,7 +114,7 @@ TEST_F(Eeprom, ReadFillsTheCallersBuffersWithoutOverrun) {
 }
 
 TEST_F(Eeprom, ProgramStoresStringsAndResizesTheUserArea) {
-    build(DeviceSpec()
+    build(DeviceSetup()
               .manufacturer("Manufacturer Name Here")
               .manufacturerId("MANUFA")
               .eepromDescription("FT245R USB FIFO")
@@ -142,7 +142,7 @@ TEST_F(Eeprom, ProgramStoresStringsAndResizesTheUserArea) {
 }
 
 TEST_F(Eeprom, EveryCallCanBeMadeToFail) {
-    build(DeviceSpec().identity(3));
+    build(DeviceSetup().identity(3));
     Device& device = bench->device(0);
     DWORD value = 0;
     unsigned char bytes[8] = {};
@@ -172,7 +172,7 @@ TEST_F(Eeprom, EveryCallCanBeMadeToFail) {
 }
 
 TEST_F(Eeprom, ShortUserAreaReadReportsFewerBytes) {
-    build(DeviceSpec().identity(3));
+    build(DeviceSetup().identity(3));
     bench->device(0).shortUserAreaRead(5, 1);
     unsigned char bytes[8] = {};
     DWORD read = 0;

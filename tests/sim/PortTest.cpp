@@ -16,8 +16,8 @@ class Port : public ::testing::Test {
 protected:
     void SetUp() override {
         bench = BenchBuilder()
-                    .device(DeviceSpec().stepper(StepperSpec()))
-                    .device(DeviceSpec().dcBoard(DcSpec()))
+                    .device(DeviceSetup().stepper(StepperSetup()))
+                    .device(DeviceSetup().dcBoard(DcSetup()))
                     .buildUnique();
         stepper = simtest::open(0);
         dc = simtest::open(1);

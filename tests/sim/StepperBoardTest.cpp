@@ -17,8 +17,8 @@ constexpr std::uint8_t kFocus = 0x10;
 constexpr std::uint8_t kShutter = 0x20;
 
 struct Stepper {
-    explicit Stepper(const StepperSpec& spec)
-        : bench(BenchBuilder().device(DeviceSpec().stepper(spec)).build()),
+    explicit Stepper(const StepperSetup& setup)
+        : bench(BenchBuilder().device(DeviceSetup().stepper(setup)).build()),
           handle(simtest::open(0)) {
         simtest::bitBang(handle, 0xFF);
     }
@@ -37,7 +37,7 @@ struct Stepper {
 
 TEST(StepperBoard, ActiveHighEnableAndClockwise) {
     Stepper s(
-        StepperSpec().stepsPerRevolution(200).enableActiveHigh(true).clockwiseActiveHigh(true));
+        StepperSetup().stepsPerRevolution(200).enableActiveHigh(true).clockwiseActiveHigh(true));
     s.pulses(kEnable | kDir, 5);  // clockwise
     s.pulses(kEnable, 2);         // counter-clockwise
     EXPECT_EQ(s.board().position(), 3);
@@ -47,7 +47,7 @@ TEST(StepperBoard, ActiveHighEnableAndClockwise) {
 }
 
 TEST(StepperBoard, ActiveLowEnableAndClockwise) {
-    Stepper s(StepperSpec().enableActiveHigh(false).clockwiseActiveHigh(false));
+    Stepper s(StepperSetup().enableActiveHigh(false).clockwiseActiveHigh(false));
     s.pulses(0, 4);        // enable low = on, dir low = clockwise
     s.pulses(kDir, 1);     // counter-clockwise
     s.pulses(kEnable, 3);  // disabled
@@ -58,7 +58,7 @@ TEST(StepperBoard, ActiveLowEnableAndClockwise) {
 }
 
 TEST(StepperBoard, OnlyRisingEdgesCount) {
-    Stepper s{StepperSpec()};
+    Stepper s{StepperSetup()};
     writeByte(s.handle, kEnable | kStep);
     writeByte(s.handle, kEnable | kStep);  // still high: no new edge
     writeByte(s.handle, kEnable);
@@ -67,14 +67,14 @@ TEST(StepperBoard, OnlyRisingEdgesCount) {
 
 TEST(StepperBoard, EnableAndStepInOneByteStep) {
     // Lines written together change together: the edge sees the enable of its byte.
-    Stepper s{StepperSpec()};
+    Stepper s{StepperSetup()};
     writeByte(s.handle, kEnable | kDir | kStep);
     EXPECT_EQ(s.board().position(), 1);
 }
 
 TEST(StepperBoard, EdgesFasterThanTheMotorAreLost) {
-    Stepper s(StepperSpec().maxStepRate(100.0));  // at least 10 ms apart
-    s.pulses(kEnable | kDir, 3);                  // back to back
+    Stepper s(StepperSetup().maxStepRate(100.0));  // at least 10 ms apart
+    s.pulses(kEnable | kDir, 3);                   // back to back
     EXPECT_EQ(s.board().pulsesCounted(), 1u);
     EXPECT_EQ(s.board().lostTooFast(), 2u);
     simtest::spinFor(11000000);
@@ -86,7 +86,7 @@ TEST(StepperBoard, EdgesFasterThanTheMotorAreLost) {
 }
 
 TEST(StepperBoard, ShotIsShutterRisingWhileFocusHigh) {
-    Stepper s{StepperSpec()};
+    Stepper s{StepperSetup()};
     writeByte(s.handle, kShutter);  // no focus: no shot
     writeByte(s.handle, 0);
     const TimeNs focusAt = now();
@@ -108,7 +108,7 @@ TEST(StepperBoard, ShotIsShutterRisingWhileFocusHigh) {
 }
 
 TEST(StepperBoard, ChipResetLeavesTheLinesWhereTheyWere) {
-    Stepper s{StepperSpec()};
+    Stepper s{StepperSetup()};
     writeByte(s.handle, kEnable);
     FT_SetBitMode(s.handle, 0xFF, FT_BITMODE_RESET);
     EXPECT_TRUE(s.board().enabled());

@@ -57,7 +57,7 @@ long sigrokEdges(const std::string& vcd, const std::string& channel, const std::
 }  // namespace
 
 TEST(Trace, RecordsEveryCallInOrderWithItsArguments) {
-    auto bench = BenchBuilder().device(DeviceSpec().stepper(StepperSpec())).build();
+    auto bench = BenchBuilder().device(DeviceSetup().stepper(StepperSetup())).build();
     DWORD count = 0;
     FT_CreateDeviceInfoList(&count);
     FT_HANDLE handle = simtest::open(0);
@@ -87,7 +87,7 @@ TEST(Trace, RecordsEveryCallInOrderWithItsArguments) {
 }
 
 TEST(Trace, FailedCallsAreRecordedWithTheirStatus) {
-    auto bench = BenchBuilder().device(DeviceSpec()).build();
+    auto bench = BenchBuilder().device(DeviceSetup()).build();
     FT_SetBaudRate(nullptr, 9600);
     const auto calls = bench.trace().entries();
     ASSERT_EQ(calls.size(), 1u);
@@ -96,7 +96,7 @@ TEST(Trace, FailedCallsAreRecordedWithTheirStatus) {
 }
 
 TEST(Trace, TextListsCallsAndBytes) {
-    auto bench = BenchBuilder().device(DeviceSpec()).build();
+    auto bench = BenchBuilder().device(DeviceSetup()).build();
     FT_HANDLE handle = simtest::open(0);
     FT_SetBitMode(handle, 0xEF, FT_BITMODE_ASYNC_BITBANG);
     writeByte(handle, 0xAE);
@@ -107,7 +107,7 @@ TEST(Trace, TextListsCallsAndBytes) {
 }
 
 TEST(Trace, ClearAndDisable) {
-    auto bench = BenchBuilder().device(DeviceSpec().stepper(StepperSpec())).build();
+    auto bench = BenchBuilder().device(DeviceSetup().stepper(StepperSetup())).build();
     FT_HANDLE handle = simtest::open(0);
     simtest::bitBang(handle, 0xFF);
     bench.trace().clear();
@@ -121,9 +121,9 @@ TEST(Trace, ClearAndDisable) {
 
 TEST(Trace, VcdNamesThePinsAfterTheBoardLines) {
     auto bench = BenchBuilder()
-                     .device(DeviceSpec().stepper(StepperSpec()))
-                     .device(DeviceSpec().dcBoard(DcSpec()))
-                     .device(DeviceSpec())
+                     .device(DeviceSetup().stepper(StepperSetup()))
+                     .device(DeviceSetup().dcBoard(DcSetup()))
+                     .device(DeviceSetup())
                      .build();
     const std::string path = tempPath("names");
     ASSERT_TRUE(bench.trace().writeVcd(path, 0));
@@ -144,7 +144,7 @@ TEST(Trace, VcdNamesThePinsAfterTheBoardLines) {
 TEST(Trace, SigrokReadsTheStepEdgesBack) {
     if (run("command -v sigrok-cli").empty())
         GTEST_SKIP() << "sigrok-cli is not installed";
-    auto bench = BenchBuilder().device(DeviceSpec().stepper(StepperSpec())).build();
+    auto bench = BenchBuilder().device(DeviceSetup().stepper(StepperSetup())).build();
     FT_HANDLE handle = simtest::open(0);
     simtest::bitBang(handle, 0xFF);
     writeByte(handle, 0x0B);
@@ -165,7 +165,7 @@ TEST(Trace, VcdDrawsTheDcStatusLine) {
     if (run("command -v sigrok-cli").empty())
         GTEST_SKIP() << "sigrok-cli is not installed";
     auto bench =
-        BenchBuilder().device(DeviceSpec().dcBoard(DcSpec().countNanoseconds(500000))).build();
+        BenchBuilder().device(DeviceSetup().dcBoard(DcSetup().countNanoseconds(500000))).build();
     FT_HANDLE handle = simtest::open(0);
     simtest::bitBang(handle, 0xEF);
     for (int run = 0; run < 3; ++run) {

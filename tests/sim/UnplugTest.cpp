@@ -19,7 +19,7 @@ DWORD listed() {
 
 TEST(Unplug, HandleFailsWithIoErrorAndDeviceLeavesTheList) {
     auto bench =
-        BenchBuilder().device(DeviceSpec().serial("A")).device(DeviceSpec().serial("B")).build();
+        BenchBuilder().device(DeviceSetup().serial("A")).device(DeviceSetup().serial("B")).build();
     FT_HANDLE handle = simtest::open(0);
     bench.device(0).unplug();
     EXPECT_EQ(writeByte(handle, 1), FT_STATUS(FT_IO_ERROR));
@@ -37,7 +37,7 @@ TEST(Unplug, HandleFailsWithIoErrorAndDeviceLeavesTheList) {
 }
 
 TEST(Unplug, AfterNWritesTheNextWriteFails) {
-    auto bench = BenchBuilder().device(DeviceSpec().stepper(StepperSpec())).build();
+    auto bench = BenchBuilder().device(DeviceSetup().stepper(StepperSetup())).build();
     FT_HANDLE handle = simtest::open(0);
     simtest::bitBang(handle, 0xFF);
     bench.device(0).unplugAfterWrites(3);
@@ -50,7 +50,7 @@ TEST(Unplug, AfterNWritesTheNextWriteFails) {
 }
 
 TEST(Unplug, AtAGivenTime) {
-    auto bench = BenchBuilder().device(DeviceSpec()).build();
+    auto bench = BenchBuilder().device(DeviceSetup()).build();
     FT_HANDLE handle = simtest::open(0);
     const TimeNs when = now() + 20000000;  // 20 ms from now
     bench.device(0).unplugAt(when);
@@ -61,7 +61,7 @@ TEST(Unplug, AtAGivenTime) {
 }
 
 TEST(Unplug, PluggedBackInItCanBeOpenedAgain) {
-    auto bench = BenchBuilder().device(DeviceSpec()).build();
+    auto bench = BenchBuilder().device(DeviceSetup()).build();
     FT_HANDLE old = simtest::open(0);
     bench.device(0).unplug();
     EXPECT_EQ(simtest::open(0), nullptr);

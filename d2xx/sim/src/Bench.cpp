@@ -32,9 +32,9 @@ Bench::Bench() : m_impl(std::make_unique<Impl>()) {
     claimWorld();
 }
 
-Bench::Bench(const std::vector<DeviceSpec>& devices) : Bench() {
-    for (const DeviceSpec& spec : devices)
-        addDevice(spec);
+Bench::Bench(const std::vector<DeviceSetup>& devices) : Bench() {
+    for (const DeviceSetup& setup : devices)
+        addDevice(setup);
 }
 
 Bench::~Bench() {
@@ -59,9 +59,9 @@ Bench& Bench::operator=(Bench&& other) noexcept {
     return *this;
 }
 
-int Bench::addDevice(const DeviceSpec& spec) {
+int Bench::addDevice(const DeviceSetup& setup) {
     return withWorld([&](World& w) {
-        const int index = w.addDevice(spec.config());
+        const int index = w.addDevice(setup.config());
         // The trace draws the new device from its levels now.
         w.trace.initialLines[index] = w.devices.back()->lines;
         return index;

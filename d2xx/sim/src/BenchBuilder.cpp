@@ -4,8 +4,8 @@
 
 namespace ftsim {
 
-BenchBuilder& BenchBuilder::device(const DeviceSpec& spec) {
-    m_devices.push_back(spec);
+BenchBuilder& BenchBuilder::device(const DeviceSetup& setup) {
+    m_devices.push_back(setup);
     return *this;
 }
 

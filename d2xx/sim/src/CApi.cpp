@@ -2,29 +2,29 @@
 #include "ftsim_c.h"
 
 #include "Locked.h"
-#include "ftsim/DeviceSpec.h"
+#include "ftsim/DeviceSetup.h"
 #include "ftsim/Trace.h"
 
 using namespace ftsim;
 
 namespace {
-int addDevice(const DeviceSpec& spec) {
+int addDevice(const DeviceSetup& setup) {
     return withWorld([&](World& w) {
-        const int index = w.addDevice(spec.config());
+        const int index = w.addDevice(setup.config());
         w.trace.initialLines[index] = w.devices.back()->lines;
         return index;
     });
 }
 
-DeviceSpec baseSpec(const char* description, const char* serial, int identityRow) {
-    DeviceSpec spec;
+DeviceSetup baseSetup(const char* description, const char* serial, int identityRow) {
+    DeviceSetup setup;
     if (description)
-        spec.description(description);
+        setup.description(description);
     if (serial)
-        spec.serial(serial);
+        setup.serial(serial);
     if (identityRow >= 0)
-        spec.identity(std::int16_t(identityRow));
-    return spec;
+        setup.identity(std::int16_t(identityRow));
+    return setup;
 }
 
 template <typename T, typename F>
@@ -55,8 +55,8 @@ int ftsim_add_stepper_device(const char* description, const char* serial, int id
                              unsigned stepsPerRevolution, int enableActiveHigh,
                              int clockwiseActiveHigh) {
     try {
-        return addDevice(baseSpec(description, serial, identityRow)
-                             .stepper(StepperSpec()
+        return addDevice(baseSetup(description, serial, identityRow)
+                             .stepper(StepperSetup()
                                           .stepsPerRevolution(stepsPerRevolution)
                                           .enableActiveHigh(enableActiveHigh != 0)
                                           .clockwiseActiveHigh(clockwiseActiveHigh != 0)));
@@ -68,8 +68,8 @@ int ftsim_add_stepper_device(const char* description, const char* serial, int id
 int ftsim_add_dc_device(const char* description, const char* serial, int identityRow,
                         unsigned long long countNanoseconds) {
     try {
-        return addDevice(baseSpec(description, serial, identityRow)
-                             .dcBoard(DcSpec().countNanoseconds(std::int64_t(countNanoseconds))));
+        return addDevice(baseSetup(description, serial, identityRow)
+                             .dcBoard(DcSetup().countNanoseconds(std::int64_t(countNanoseconds))));
     } catch (const std::exception&) {
         return -1;
     }

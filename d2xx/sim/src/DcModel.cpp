@@ -11,10 +11,10 @@ constexpr std::uint8_t kMode = 0x40;
 constexpr std::uint8_t kLoad = 0x80;
 }  // namespace
 
-DcModel::DcModel(const DcSpec& spec, TimeNs builtAt)
-    : countNs(std::max<std::int64_t>(1, spec.getCountNanoseconds())),
-      neverStarts(spec.getNeverStarts()) {
-    if (spec.getStartTurning())
+DcModel::DcModel(const DcSetup& setup, TimeNs builtAt)
+    : countNs(std::max<std::int64_t>(1, setup.getCountNanoseconds())),
+      neverStarts(setup.getNeverStarts()) {
+    if (setup.getStartTurning())
         runs.push_back(DcRun{builtAt, -1, latched, true, 0});
 }
 

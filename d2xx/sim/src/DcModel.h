@@ -7,7 +7,7 @@
 
 #include "Board.h"
 #include "ftsim/DcBoard.h"
-#include "ftsim/DcSpec.h"
+#include "ftsim/DcSetup.h"
 
 namespace ftsim {
 
@@ -19,7 +19,7 @@ namespace ftsim {
 /// line (bit 4) is high while standing, computed from the clock when read.
 class DcModel : public Board {
 public:
-    DcModel(const DcSpec& spec, TimeNs builtAt);
+    DcModel(const DcSetup& setup, TimeNs builtAt);
 
     void onLines(std::uint8_t before, std::uint8_t after, TimeNs time) override;
     std::uint8_t inputMask() const override { return kStatus; }

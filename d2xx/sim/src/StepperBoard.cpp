@@ -36,23 +36,23 @@ std::vector<TimeNs> StepperBoard::stepTimes() const {
 }
 
 void StepperBoard::setMaxStepRate(double stepsPerSecond) {
-    onStepper(m_device, [&](StepperModel& s) { s.spec.maxStepRate(stepsPerSecond); });
+    onStepper(m_device, [&](StepperModel& s) { s.setup.maxStepRate(stepsPerSecond); });
 }
 
 double StepperBoard::maxStepRate() const {
-    return onStepper(m_device, [](StepperModel& s) { return s.spec.getMaxStepRate(); });
+    return onStepper(m_device, [](StepperModel& s) { return s.setup.getMaxStepRate(); });
 }
 
 unsigned StepperBoard::stepsPerRevolution() const {
-    return onStepper(m_device, [](StepperModel& s) { return s.spec.getStepsPerRevolution(); });
+    return onStepper(m_device, [](StepperModel& s) { return s.setup.getStepsPerRevolution(); });
 }
 
 bool StepperBoard::enableActiveHigh() const {
-    return onStepper(m_device, [](StepperModel& s) { return s.spec.getEnableActiveHigh(); });
+    return onStepper(m_device, [](StepperModel& s) { return s.setup.getEnableActiveHigh(); });
 }
 
 bool StepperBoard::clockwiseActiveHigh() const {
-    return onStepper(m_device, [](StepperModel& s) { return s.spec.getClockwiseActiveHigh(); });
+    return onStepper(m_device, [](StepperModel& s) { return s.setup.getClockwiseActiveHigh(); });
 }
 
 bool StepperBoard::enabled() const {

@@ -17,23 +17,23 @@ bool changed(std::uint8_t before, std::uint8_t after, std::uint8_t bit) {
 }
 }  // namespace
 
-StepperModel::StepperModel(const StepperSpec& stepperSpec) : spec(stepperSpec) {
-    enabled = !spec.getEnableActiveHigh();  // all lines start low
+StepperModel::StepperModel(const StepperSetup& stepperSetup) : setup(stepperSetup) {
+    enabled = !setup.getEnableActiveHigh();  // all lines start low
 }
 
 void StepperModel::onLines(std::uint8_t before, std::uint8_t after, TimeNs time) {
-    enabled = (bool(after & kEnable) == spec.getEnableActiveHigh());
+    enabled = (bool(after & kEnable) == setup.getEnableActiveHigh());
 
     // Lines changed in one byte change together: the step edge sees the
     // enable and direction levels of that same byte.
     if (rose(before, after, kStep)) {
-        const double rate = spec.getMaxStepRate();
+        const double rate = setup.getMaxStepRate();
         if (!enabled) {
             ++lostDisabled;
         } else if (rate > 0.0 && m_hasStepped && double(time - m_lastStep) < 1e9 / rate) {
             ++lostFast;
         } else {
-            const bool clockwise = (bool(after & kDirection) == spec.getClockwiseActiveHigh());
+            const bool clockwise = (bool(after & kDirection) == setup.getClockwiseActiveHigh());
             position += clockwise ? 1 : -1;
             ++counted;
             stepTimes.push_back(time);

@@ -7,7 +7,7 @@
 
 #include "Board.h"
 #include "ftsim/StepperBoard.h"
-#include "ftsim/StepperSpec.h"
+#include "ftsim/StepperSetup.h"
 
 namespace ftsim {
 
@@ -19,7 +19,7 @@ namespace ftsim {
 /// rising while focus is high.
 class StepperModel : public Board {
 public:
-    explicit StepperModel(const StepperSpec& spec);
+    explicit StepperModel(const StepperSetup& setup);
 
     void onLines(std::uint8_t before, std::uint8_t after, TimeNs time) override;
     const char* pinName(int bit) const override;
@@ -31,7 +31,7 @@ public:
     std::vector<TimeNs> stepTimes;
     std::vector<LineEvent> lineEvents;
     std::vector<Shot> shots;
-    StepperSpec spec;
+    StepperSetup setup;
     bool enabled = false;
 
 private:

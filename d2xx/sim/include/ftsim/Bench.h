@@ -9,7 +9,7 @@
 
 #include "ftsim/BenchBuilder.h"
 #include "ftsim/Device.h"
-#include "ftsim/DeviceSpec.h"
+#include "ftsim/DeviceSetup.h"
 #include "ftsim/Trace.h"
 
 namespace ftsim {
@@ -24,7 +24,7 @@ public:
     /// An empty bench with no device attached.
     Bench();
     /// A bench with these devices, in list order.
-    explicit Bench(const std::vector<DeviceSpec>& devices);
+    explicit Bench(const std::vector<DeviceSetup>& devices);
     ~Bench();
     Bench(Bench&& other) noexcept;
     Bench& operator=(Bench&& other) noexcept;
@@ -32,7 +32,7 @@ public:
     Bench& operator=(const Bench&) = delete;
 
     /// Attaches one more device (the end of the list); returns its index.
-    int addDevice(const DeviceSpec& spec);
+    int addDevice(const DeviceSetup& setup);
     /// Device by bench index; throws std::out_of_range for an unknown index.
     Device& device(int index);
     std::size_t deviceCount() const;

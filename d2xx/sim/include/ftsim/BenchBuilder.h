@@ -7,17 +7,17 @@
 #include <vector>
 #include "ftsim/Export.h"
 
-#include "ftsim/DeviceSpec.h"
+#include "ftsim/DeviceSetup.h"
 
 namespace ftsim {
 
 class Bench;
 
 /// Collects devices and options, then builds the Bench:
-///   auto bench = BenchBuilder().device(DeviceSpec().identity(3).stepper(StepperSpec())).build();
+///   auto bench = BenchBuilder().device(DeviceSetup().identity(3).stepper(StepperSetup())).build();
 class FTSIM_API BenchBuilder {
 public:
-    BenchBuilder& device(const DeviceSpec& spec);
+    BenchBuilder& device(const DeviceSetup& setup);
     BenchBuilder& callDelay(std::chrono::microseconds delay);
     BenchBuilder& writeDelay(std::chrono::microseconds delay);
     BenchBuilder& traceEnabled(bool enabled);
@@ -26,7 +26,7 @@ public:
     std::unique_ptr<Bench> buildUnique() const;
 
 private:
-    std::vector<DeviceSpec> m_devices;
+    std::vector<DeviceSetup> m_devices;
     std::chrono::microseconds m_callDelay{0};
     std::chrono::microseconds m_writeDelay{0};
     bool m_traceEnabled = true;

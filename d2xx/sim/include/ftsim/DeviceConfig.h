@@ -9,15 +9,15 @@
 #include <vector>
 
 #include "ftd2xx.h"
-#include "ftsim/DcSpec.h"
-#include "ftsim/StepperSpec.h"
+#include "ftsim/DcSetup.h"
+#include "ftsim/StepperSetup.h"
 
 namespace ftsim {
 
 /// Which board sits behind the chip's data port.
 enum class BoardKind { Plain, Stepper, Dc };
 
-/// Plain record of a device's configuration; DeviceSpec fills it fluently.
+/// Plain record of a device's configuration; DeviceSetup fills it fluently.
 struct DeviceConfig {
     std::array<char, 64> description{};  ///< device-list field; may be full without NUL
     std::array<char, 16> serial{};       ///< device-list field; may be full without NUL
@@ -36,8 +36,8 @@ struct DeviceConfig {
     std::vector<std::uint8_t> userArea;  ///< bytes from offset 0; the rest reads 0
 
     BoardKind board = BoardKind::Plain;
-    StepperSpec stepper;
-    DcSpec dc;
+    StepperSetup stepper;
+    DcSetup dc;
 };
 
 }  // namespace ftsim

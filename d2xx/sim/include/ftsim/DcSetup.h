@@ -1,6 +1,6 @@
 // Configuration of a simulated DC counter board.
-#ifndef FTSIM_DCSPEC_H
-#define FTSIM_DCSPEC_H
+#ifndef FTSIM_DCSETUP_H
+#define FTSIM_DCSETUP_H
 
 #include <cstdint>
 
@@ -8,21 +8,21 @@ namespace ftsim {
 
 /// The DC turntable with its 4-bit counter behind a device: bits 0-3 preset,
 /// 4 status (input), 5 start, 6 mode, 7 load.
-class DcSpec {
+class DcSetup {
 public:
     /// Time the table takes for one count (default 1 ms).
-    DcSpec& countNanoseconds(std::int64_t ns) {
+    DcSetup& countNanoseconds(std::int64_t ns) {
         m_countNs = ns;
         return *this;
     }
     /// Fault: the board ignores every start edge and never turns.
-    DcSpec& neverStarts(bool never = true) {
+    DcSetup& neverStarts(bool never = true) {
         m_neverStarts = never;
         return *this;
     }
     /// The table is already turning continuously when the bench is built; it
     /// stops at the end of the count in progress once the mode line is seen low.
-    DcSpec& startTurning(bool turning = true) {
+    DcSetup& startTurning(bool turning = true) {
         m_startTurning = turning;
         return *this;
     }
@@ -39,4 +39,4 @@ private:
 
 }  // namespace ftsim
 
-#endif  // FTSIM_DCSPEC_H
+#endif  // FTSIM_DCSETUP_H

@@ -1,4 +1,4 @@
-#include "ftsim/DeviceSpec.h"
+#include "ftsim/DeviceSetup.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,82 +13,82 @@ void fill(std::array<char, N>& field, const std::string& text) {
 }
 }  // namespace
 
-DeviceSpec::DeviceSpec() {
+DeviceSetup::DeviceSetup() {
     fill(m_config.description, "FT245R USB FIFO");
     fill(m_config.serial, "A1");
 }
 
-DeviceSpec& DeviceSpec::description(const std::string& text) {
+DeviceSetup& DeviceSetup::description(const std::string& text) {
     fill(m_config.description, text);
     return *this;
 }
 
-DeviceSpec& DeviceSpec::rawDescription(const std::array<char, 64>& field) {
+DeviceSetup& DeviceSetup::rawDescription(const std::array<char, 64>& field) {
     m_config.description = field;
     return *this;
 }
 
-DeviceSpec& DeviceSpec::serial(const std::string& text) {
+DeviceSetup& DeviceSetup::serial(const std::string& text) {
     fill(m_config.serial, text);
     return *this;
 }
 
-DeviceSpec& DeviceSpec::type(ULONG type) {
+DeviceSetup& DeviceSetup::type(ULONG type) {
     m_config.type = type;
     return *this;
 }
 
-DeviceSpec& DeviceSpec::id(ULONG id) {
+DeviceSetup& DeviceSetup::id(ULONG id) {
     m_config.id = id;
     return *this;
 }
 
-DeviceSpec& DeviceSpec::location(DWORD location) {
+DeviceSetup& DeviceSetup::location(DWORD location) {
     m_config.location = location;
     return *this;
 }
 
-DeviceSpec& DeviceSpec::openElsewhere(bool open) {
+DeviceSetup& DeviceSetup::openElsewhere(bool open) {
     m_config.openElsewhere = open;
     return *this;
 }
 
-DeviceSpec& DeviceSpec::failOpen(FT_STATUS status) {
+DeviceSetup& DeviceSetup::failOpen(FT_STATUS status) {
     m_config.failOpen = status;
     return *this;
 }
 
-DeviceSpec& DeviceSpec::manufacturer(const std::string& text) {
+DeviceSetup& DeviceSetup::manufacturer(const std::string& text) {
     m_config.manufacturer = text;
     return *this;
 }
 
-DeviceSpec& DeviceSpec::manufacturerId(const std::string& text) {
+DeviceSetup& DeviceSetup::manufacturerId(const std::string& text) {
     m_config.manufacturerId = text;
     return *this;
 }
 
-DeviceSpec& DeviceSpec::eepromDescription(const std::string& text) {
+DeviceSetup& DeviceSetup::eepromDescription(const std::string& text) {
     m_config.eepromDescription = text;
     return *this;
 }
 
-DeviceSpec& DeviceSpec::eepromSerial(const std::string& text) {
+DeviceSetup& DeviceSetup::eepromSerial(const std::string& text) {
     m_config.eepromSerial = text;
     return *this;
 }
 
-DeviceSpec& DeviceSpec::userAreaSize(DWORD bytes) {
+DeviceSetup& DeviceSetup::userAreaSize(DWORD bytes) {
     m_config.userAreaSize = bytes;
     return *this;
 }
 
-DeviceSpec& DeviceSpec::userArea(const std::vector<std::uint8_t>& bytes) {
+DeviceSetup& DeviceSetup::userArea(const std::vector<std::uint8_t>& bytes) {
     m_config.userArea = bytes;
     return *this;
 }
 
-DeviceSpec& DeviceSpec::identity(std::int16_t row, std::int16_t kind, std::int16_t version) {
+DeviceSetup& DeviceSetup::identity(std::int16_t row, std::int16_t kind, std::int16_t version) {
     const auto lo = [](std::int16_t v) { return std::uint8_t(std::uint16_t(v) & 0xFF); };
     const auto hi = [](std::int16_t v) { return std::uint8_t(std::uint16_t(v) >> 8); };
     std::vector<std::uint8_t>& area = m_config.userArea;
@@ -100,19 +100,19 @@ DeviceSpec& DeviceSpec::identity(std::int16_t row, std::int16_t kind, std::int16
     return *this;
 }
 
-DeviceSpec& DeviceSpec::stepper(const StepperSpec& spec) {
+DeviceSetup& DeviceSetup::stepper(const StepperSetup& setup) {
     m_config.board = BoardKind::Stepper;
-    m_config.stepper = spec;
+    m_config.stepper = setup;
     return *this;
 }
 
-DeviceSpec& DeviceSpec::dcBoard(const DcSpec& spec) {
+DeviceSetup& DeviceSetup::dcBoard(const DcSetup& setup) {
     m_config.board = BoardKind::Dc;
-    m_config.dc = spec;
+    m_config.dc = setup;
     return *this;
 }
 
-DeviceSpec& DeviceSpec::plain() {
+DeviceSetup& DeviceSetup::plain() {
     m_config.board = BoardKind::Plain;
     return *this;
 }

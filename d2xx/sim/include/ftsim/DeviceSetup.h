@@ -1,6 +1,6 @@
 // Fluent description of one simulated FTDI device.
-#ifndef FTSIM_DEVICESPEC_H
-#define FTSIM_DEVICESPEC_H
+#ifndef FTSIM_DEVICESETUP_H
+#define FTSIM_DEVICESETUP_H
 
 #include <array>
 #include <cstdint>
@@ -16,43 +16,43 @@ namespace ftsim {
 /// Defaults: description "FT245R USB FIFO", serial "A1", type FT_DEVICE_232R,
 /// id 0x04036001, location 0, EEPROM strings "FTDI" / "FT" / description /
 /// serial, user area sized from the strings and all zero, no board.
-class FTSIM_API DeviceSpec {
+class FTSIM_API DeviceSetup {
 public:
-    DeviceSpec();
+    DeviceSetup();
 
     /// Description in the device list: the first 64 bytes of `text`; a text of
     /// 64 bytes or more fills the field with no terminating NUL.
-    DeviceSpec& description(const std::string& text);
+    DeviceSetup& description(const std::string& text);
     /// The raw 64-byte description field.
-    DeviceSpec& rawDescription(const std::array<char, 64>& field);
+    DeviceSetup& rawDescription(const std::array<char, 64>& field);
     /// Serial number in the device list (16-byte field, NUL-terminated when shorter).
-    DeviceSpec& serial(const std::string& text);
-    DeviceSpec& type(ULONG type);
-    DeviceSpec& id(ULONG id);
-    DeviceSpec& location(DWORD location);
+    DeviceSetup& serial(const std::string& text);
+    DeviceSetup& type(ULONG type);
+    DeviceSetup& id(ULONG id);
+    DeviceSetup& location(DWORD location);
     /// The device is held open by another process: listed with FT_FLAGS_OPENED
     /// and empty fields, and FT_Open on it fails.
-    DeviceSpec& openElsewhere(bool open = true);
+    DeviceSetup& openElsewhere(bool open = true);
     /// FT_Open on this device fails with `status` (FT_OK: opens normally).
-    DeviceSpec& failOpen(FT_STATUS status);
+    DeviceSetup& failOpen(FT_STATUS status);
 
-    DeviceSpec& manufacturer(const std::string& text);
-    DeviceSpec& manufacturerId(const std::string& text);
-    DeviceSpec& eepromDescription(const std::string& text);
-    DeviceSpec& eepromSerial(const std::string& text);
+    DeviceSetup& manufacturer(const std::string& text);
+    DeviceSetup& manufacturerId(const std::string& text);
+    DeviceSetup& eepromDescription(const std::string& text);
+    DeviceSetup& eepromSerial(const std::string& text);
     /// Fixes the user-area size instead of computing it from the strings
     /// (until an FT_EE_Program recomputes it).
-    DeviceSpec& userAreaSize(DWORD bytes);
+    DeviceSetup& userAreaSize(DWORD bytes);
     /// Raw user-area bytes from offset 0 (bytes beyond the size are dropped).
-    DeviceSpec& userArea(const std::vector<std::uint8_t>& bytes);
+    DeviceSetup& userArea(const std::vector<std::uint8_t>& bytes);
     /// Writes an identity record at user-area offset 0: D1 F4, then version,
     /// kind and row as little-endian 16-bit values.
-    DeviceSpec& identity(std::int16_t row, std::int16_t kind = 1, std::int16_t version = 1);
+    DeviceSetup& identity(std::int16_t row, std::int16_t kind = 1, std::int16_t version = 1);
 
-    DeviceSpec& stepper(const StepperSpec& spec);
-    DeviceSpec& dcBoard(const DcSpec& spec);
+    DeviceSetup& stepper(const StepperSetup& setup);
+    DeviceSetup& dcBoard(const DcSetup& setup);
     /// No board: outputs go nowhere, inputs read 0.
-    DeviceSpec& plain();
+    DeviceSetup& plain();
 
     const DeviceConfig& config() const { return m_config; }
 
@@ -62,4 +62,4 @@ private:
 
 }  // namespace ftsim
 
-#endif  // FTSIM_DEVICESPEC_H
+#endif  // FTSIM_DEVICESETUP_H

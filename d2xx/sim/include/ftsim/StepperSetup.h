@@ -1,31 +1,31 @@
 // Configuration of a simulated stepper board.
-#ifndef FTSIM_STEPPERSPEC_H
-#define FTSIM_STEPPERSPEC_H
+#ifndef FTSIM_STEPPERSETUP_H
+#define FTSIM_STEPPERSETUP_H
 
 namespace ftsim {
 
 /// The stepper turntable behind a device: pin 0 enable, 1 direction, 2 step,
 /// 3 USB enable, 4 focus, 5 shutter. The polarities belong to the turntable:
 /// set them to match the model the driver is preset for.
-class StepperSpec {
+class StepperSetup {
 public:
-    StepperSpec& stepsPerRevolution(unsigned steps) {
+    StepperSetup& stepsPerRevolution(unsigned steps) {
         m_stepsPerRevolution = steps;
         return *this;
     }
     /// Level of the enable line (bit 0) at which the driver takes steps.
-    StepperSpec& enableActiveHigh(bool high) {
+    StepperSetup& enableActiveHigh(bool high) {
         m_enableActiveHigh = high;
         return *this;
     }
     /// Level of the direction line (bit 1) that turns clockwise (+1 step).
-    StepperSpec& clockwiseActiveHigh(bool high) {
+    StepperSetup& clockwiseActiveHigh(bool high) {
         m_clockwiseActiveHigh = high;
         return *this;
     }
     /// Fastest step rate the motor follows; rising edges closer than 1/rate to
     /// the previous counted step are lost. 0 (the default): no limit.
-    StepperSpec& maxStepRate(double stepsPerSecond) {
+    StepperSetup& maxStepRate(double stepsPerSecond) {
         m_maxStepRate = stepsPerSecond;
         return *this;
     }
@@ -44,4 +44,4 @@ private:
 
 }  // namespace ftsim
 
-#endif  // FTSIM_STEPPERSPEC_H
+#endif  // FTSIM_STEPPERSETUP_H
