@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -31,18 +30,49 @@ std::vector<std::string> definedDynamicSymbols() {
     return symbols;
 }
 
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// A member, or the type information, of one of the three exported classes, or
+// one of the three callback slots.
+bool belongsToHostView(const std::string& symbol) {
+    static const char* const classes[] = {"HxAbstractPlugin", "HxTurntableHardware",
+                                          "HxVorandelTurntableControl"};
+    static const char* const typeData[] = {"typeinfo for ", "typeinfo name for ", "vtable for ",
+                                           "VTT for ", "construction vtable for "};
+    static const char* const slots[] = {"TurntableHardwarePrivate::hardwareOpenSucceeded",
+                                        "TurntableHardwarePrivate::hardwareDisconnected",
+                                        "TurntableHardwarePrivate::turntableRotationStopped"};
+    for (const char* slot : slots) {
+        if (symbol == slot) {
+            return true;
+        }
+    }
+    std::string name = symbol;
+    for (const char* prefix : typeData) {
+        if (startsWith(name, prefix)) {
+            name = name.substr(std::string(prefix).size());
+            break;
+        }
+    }
+    for (const char* cls : classes) {
+        const std::string className(cls);
+        if (name == className || startsWith(name, className + "::") ||
+            startsWith(name, className + "-in-")) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 TEST(ExportedSymbols, OnlyTheHostViewIsExported) {
     const std::vector<std::string> symbols = definedDynamicSymbols();
     ASSERT_FALSE(symbols.empty()) << "nm found no symbols in " << PLUGIN_LIBRARY_PATH;
-    const std::regex hostView(
-        "^((typeinfo|typeinfo name|vtable|VTT|construction vtable) for )?"
-        "(HxAbstractPlugin|HxTurntableHardware|HxVorandelTurntableControl)(::.*|-in-.*)?$"
-        "|^TurntableHardwarePrivate::(hardwareOpenSucceeded|hardwareDisconnected|"
-        "turntableRotationStopped)$");
     for (const std::string& symbol : symbols) {
-        EXPECT_TRUE(std::regex_match(symbol, hostView)) << "exported: " << symbol;
+        EXPECT_TRUE(belongsToHostView(symbol)) << "exported: " << symbol;
     }
 }
 
