@@ -1,6 +1,7 @@
 #include "HxVorandelTurntableControl.h"
 
 #include <array>
+#include <cmath>
 #include <iterator>
 #include <mutex>
 #include <sstream>
@@ -239,6 +240,12 @@ void HxVorandelTurntableControl::stepsSpinningWillStop() {
 }
 
 bool HxVorandelTurntableControl::rotateDeviceToAngle(float anglePos) {
+    // An infinite angle names no target: the device layer would keep the
+    // previous move's increment, and starting that would turn the table
+    // while its bookkept position stayed where it was.
+    if (std::isinf(anglePos)) {
+        return true;
+    }
     if (anglePos > 0.01f) {
         SetRotationClockwise();
     } else if (anglePos < -0.01f) {

@@ -155,6 +155,29 @@ TEST_F(Motion, ThirtyDegreesTakeSixCountsThenAFullTurnOnTheStepper) {
     EXPECT_EQ(66, board.position());
 }
 
+TEST_F(Motion, InfiniteAnglesStartNoMoveAndKeepThePosition) {
+    ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
+    HxVorandelTurntableControl plugin;
+    openCobalt(plugin);
+    ftsim::StepperBoard& board = bench.device(0).stepper();
+
+    // A finished move leaves its increment stored; an infinite angle must not
+    // run it again.
+    EXPECT_TRUE(plugin.rotateDeviceToAngle(30.0f));
+    ASSERT_TRUE(finishMove(plugin));
+    ASSERT_EQ(6u, board.pulsesCounted());
+
+    plugin.SetRotationCounterClockwise();
+    for (float angle : {std::numeric_limits<float>::infinity(),
+                        -std::numeric_limits<float>::infinity()}) {
+        EXPECT_TRUE(plugin.rotateDeviceToAngle(angle)) << angle;
+        EXPECT_FALSE(plugin.IsTurntableRotating()) << angle;
+    }
+    std::this_thread::sleep_for(milliseconds(20));
+    EXPECT_EQ(6u, board.pulsesCounted());
+    EXPECT_FALSE(plugin.isRotationClockwise());
+}
+
 TEST_F(Motion, ThirtyDegreesTakeSixCountsThenAFullTurnOnTheDcBoard) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(classic()).build();
     HxVorandelTurntableControl plugin;
