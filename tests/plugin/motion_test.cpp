@@ -168,8 +168,8 @@ TEST_F(Motion, InfiniteAnglesStartNoMoveAndKeepThePosition) {
     ASSERT_EQ(6u, board.pulsesCounted());
 
     plugin.SetRotationCounterClockwise();
-    for (float angle : {std::numeric_limits<float>::infinity(),
-                        -std::numeric_limits<float>::infinity()}) {
+    for (float angle :
+         {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()}) {
         EXPECT_TRUE(plugin.rotateDeviceToAngle(angle)) << angle;
         EXPECT_FALSE(plugin.IsTurntableRotating()) << angle;
     }
