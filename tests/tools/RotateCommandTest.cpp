@@ -47,6 +47,26 @@ TEST(RotateCommand, ToTheOriginDoesNothing) {
     EXPECT_EQ(run.board().pulses, 0u);
 }
 
+// The plug-in runs a move of 0 counts as a rotation without end: a move that
+// rounds to no count is refused instead of turning until Ctrl-C.
+TEST(RotateCommand, ZeroCountsAreRefusedRatherThanTurningWithoutEnd) {
+    const ToolRun run = ToolRun::turntablectl({"rotate", "--counts", "0", "--sim-counts", "240"});
+    EXPECT_EQ(run.exitCode, 2) << run.describe();
+    EXPECT_NE(run.err.find("no move"), std::string::npos) << run.err;
+}
+
+TEST(RotateCommand, ToAnAngleBelowHalfACountIsRefusedRatherThanTurningWithoutEnd) {
+    // 0.5 degrees of 240 counts a turn is a third of a count.
+    const ToolRun run = ToolRun::turntablectl({"rotate", "--to", "0.5", "--sim-counts", "240"});
+    EXPECT_EQ(run.exitCode, 2) << run.describe();
+    EXPECT_NE(run.err.find("less than half a count"), std::string::npos) << run.err;
+
+    // A whole turn back to the origin is a move of a whole turn.
+    const ToolRun turn = ToolRun::turntablectl({"rotate", "--to", "-360", "--sim-counts", "240"});
+    ASSERT_EQ(turn.exitCode, 0) << turn.describe();
+    EXPECT_EQ(turn.board().position, -240);
+}
+
 TEST(RotateCommand, CounterClockwiseOnTheClassicIsRefused) {
     const ToolRun run = ToolRun::turntablectl(
         {"rotate", "--counts", "3", "--ccw", "--sim-model", "1", "--sim-count-time", "1"});

@@ -1,3 +1,4 @@
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -12,9 +13,30 @@ const char* directionName(bool clockwise) {
     return clockwise ? "clockwise" : "counter-clockwise";
 }
 
+// Counts the plug-in prepares for a move to `angle` from the origin, where a
+// freshly opened turntable stands: the angle within one turn (a whole turn for
+// a multiple of 360), rounded to counts with halves up, as the plug-in does.
+long countsToAngle(double angle, unsigned countsPerRevolution) {
+    double degrees = std::fmod(std::fabs(double(float(angle))), 360.0);
+    if (degrees == 0.0) {
+        degrees = 360.0;
+    }
+    return long(0.5 + degrees / (360.0 / countsPerRevolution));
+}
+
 }  // namespace
 
 int runRotate(CommandContext& context, const RotateOptions& options) {
+    // The plug-in takes the target angle as a float.
+    if ((options.degrees && !std::isfinite(*options.degrees)) ||
+        (options.toAngle && !(std::fabs(*options.toAngle) <= FLT_MAX))) {
+        throw CommandFailure(EXIT_BAD_ARGUMENTS, "an angle must be a finite number of degrees");
+    }
+    // 0 counts would be taken as "turn until stopped".
+    if (options.counts && *options.counts == 0) {
+        throw CommandFailure(EXIT_BAD_ARGUMENTS,
+                             "--counts 0 is no move; --continuous turns until Ctrl-C");
+    }
     TurntablePlugin& plugin = context.plugin();
     HostSession& session = context.session();
     const CommandContext::Opened opened = context.openOrFail();
@@ -38,6 +60,11 @@ int runRotate(CommandContext& context, const RotateOptions& options) {
         if (std::fabs(*options.toAngle) <= 0.01) {
             std::printf("Nothing to do: %.2f deg is the origin\n", *options.toAngle);
             return EXIT_OK;
+        }
+        // The plug-in runs a move of 0 counts as a rotation without end.
+        if (countsToAngle(*options.toAngle, opened.counts) == 0) {
+            throw CommandFailure(EXIT_BAD_ARGUMENTS,
+                                 "the angle is less than half a count of this turntable");
         }
         context.plugin().hardware().rotateDeviceToAngle(float(*options.toAngle));
         what = "to " + std::to_string(*options.toAngle) + " deg";
