@@ -2,7 +2,6 @@
 #define FTDI_CONTROLLER_H
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -345,14 +344,15 @@ private:
     bool releaseEndedWorkers(std::unique_lock<std::mutex>& lock, FTDIThread*& current);
     void releaseWorkers(bool detachOwnThread);
     void joinAndRelease(std::unique_lock<std::mutex>& lock, FTDIThread* ended);
+    void awaitOtherJoiner(std::unique_lock<std::mutex>& lock);
 
     const CompanyDeviceType m_companyDeviceType;
 
     /// Serialises every port access; held for one access only.
     mutable std::mutex m_portMutex;
-    /// Guards the worker bookkeeping; never held across a join or a callout.
+    /// Guards the worker bookkeeping; never held across a join, a Wait or a
+    /// callout.
     mutable std::mutex m_threadMutex;
-    std::condition_variable m_threadReleased;
     /// An ended worker that started its successor from its own thread and so
     /// could not be joined then.
     FTDIThread* m_retiredThread;

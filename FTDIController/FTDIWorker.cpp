@@ -6,8 +6,8 @@
 // - An object leaves m_rotationThread or m_retiredThread only after it has
 //   been joined (or, on its own thread in the destructor, detached), so a
 //   worker that is still in its loop always finds its own object there.
-// - One joiner at a time per object (joinClaimed); others wait on
-//   m_threadReleased until the joiner has released the object.
+// - One joiner at a time per object (joinClaimed); others let go of the lock
+//   and look again a millisecond later until the joiner has released it.
 // - A retired worker (one that started its successor from its own thread)
 //   never joins and never waits: its successor may be joining it.
 // - The thread lock is never held across a join, a Wait or a callout.
@@ -77,7 +77,7 @@ bool FTDIController::releaseEndedWorkers(std::unique_lock<std::mutex>& lock, FTD
         if (m_retiredThread != nullptr && m_retiredThread->workerId == self)
             return false;
         if (ended->joinClaimed) {
-            m_threadReleased.wait(lock);
+            awaitOtherJoiner(lock);
             continue;
         }
         joinAndRelease(lock, ended);
@@ -145,7 +145,7 @@ void FTDIController::releaseWorkers(bool detachOwnThread) {
             continue;
         }
         if (target->joinClaimed) {
-            m_threadReleased.wait(lock);
+            awaitOtherJoiner(lock);
             continue;
         }
         joinAndRelease(lock, target);
@@ -163,5 +163,11 @@ void FTDIController::joinAndRelease(std::unique_lock<std::mutex>& lock, FTDIThre
     if (m_retiredThread == ended)
         m_retiredThread = nullptr;
     delete ended;
-    m_threadReleased.notify_all();
+}
+
+void FTDIController::awaitOtherJoiner(std::unique_lock<std::mutex>& lock) {
+    // Like every wait of this layer, a busy wait on the wall clock.
+    lock.unlock();
+    Wait(1);
+    lock.lock();
 }

@@ -97,6 +97,35 @@ TEST_F(WorkerProtocol, StopClearsTheFlagAndWaitsForTheCallback) {
     EXPECT_EQ(threadCount(), baselineThreads);
 }
 
+TEST_F(WorkerProtocol, StopsFromSeveralThreadsAllWaitForTheSameWorker) {
+    driver.stepMilliseconds = 1;
+    driver.onMoveEnded = [](WorkerDriver&) { busyWaitMilliseconds(100); };
+    ASSERT_TRUE(driver.startRotation());
+    ASSERT_TRUE(waitUntil([&] { return driver.stepsTaken >= 1; }));
+
+    // The first stop joins the worker; the others find it being joined and
+    // must still not return before it has.
+    std::atomic<int> returnedEarly{0};
+    std::atomic<int> stopped{0};
+    auto stop = [&] {
+        if (driver.stopRotation())
+            ++stopped;
+        if (driver.movesEnded != 1)
+            ++returnedEarly;
+    };
+    std::thread first(stop);
+    busyWaitMilliseconds(20);
+    std::thread second(stop);
+    stop();
+    first.join();
+    second.join();
+
+    EXPECT_EQ(stopped, 3);
+    EXPECT_EQ(returnedEarly, 0);
+    EXPECT_FALSE(driver.holdsWorker());
+    EXPECT_EQ(threadCount(), baselineThreads);
+}
+
 TEST_F(WorkerProtocol, StartWhileRunningIsRefusedAndLeavesTheMoveAlone) {
     driver.stepMilliseconds = 1;
     ASSERT_TRUE(driver.startRotation());
