@@ -101,7 +101,8 @@ public:
     /// "No available device found."; a failing FT_Open stores a text by status
     /// (statuses above 5 leave the text as it was) and leaves no handle.
     /// errorString may be null. An object that already holds a handle closes
-    /// it and fails without text.
+    /// it as closeDevice does (a running move is stopped first) and fails
+    /// without text.
     virtual bool openDevice(int index, std::wstring* errorString);
 
     /// Closes the handle (also a null one) and forgets it. A move still

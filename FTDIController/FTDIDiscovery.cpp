@@ -88,10 +88,22 @@ bool FTDIController::openDevice(int index, std::wstring* errorString) {
         return false;
     }
 
+    bool holdsHandle;
+    {
+        std::lock_guard<std::mutex> lock(m_portMutex);
+        holdsHandle = m_ftdiHandle != nullptr;
+    }
+    if (holdsHandle) {
+        // Each connection uses a fresh object; a second open is refused and
+        // does not keep a handle that nobody would close. Closing also stops
+        // a move of the old handle, which stopRotation could no longer reach.
+        closeDevice();
+        return false;
+    }
+
     std::lock_guard<std::mutex> lock(m_portMutex);
     if (m_ftdiHandle != nullptr) {
-        // Each connection uses a fresh object; a second open is refused and
-        // does not keep a handle that nobody would close.
+        // Opened meanwhile by another thread: refused the same way.
         FT_Close(m_ftdiHandle);
         m_ftdiHandle = nullptr;
         return false;

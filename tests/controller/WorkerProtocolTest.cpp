@@ -227,6 +227,20 @@ TEST_F(WorkerProtocol, CloseDeviceStopsARunningMove) {
     EXPECT_FALSE(bench->device(0).isOpen());
 }
 
+TEST_F(WorkerProtocol, RefusedSecondOpenStopsTheMoveOfTheHandleItCloses) {
+    driver.stepMilliseconds = 1;
+    ASSERT_TRUE(driver.startRotation());
+    ASSERT_TRUE(waitUntil([&] { return driver.stepsTaken >= 1; }));
+
+    EXPECT_FALSE(driver.openDevice(0, nullptr));
+
+    // Without a handle stopRotation can no longer reach the move.
+    EXPECT_EQ(driver.movesEnded, 1);
+    EXPECT_FALSE(driver.IsTurntableRotating());
+    EXPECT_FALSE(driver.holdsWorker());
+    EXPECT_FALSE(bench->device(0).isOpen());
+}
+
 TEST(WorkerRelease, DestructionJoinsEndedAndRetiredWorkers) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(ftsim::DeviceSetup()).build();
     const int baseline = threadCount();
