@@ -78,6 +78,9 @@ HxVorandelTurntableControl::HxVorandelTurntableControl()
 HxVorandelTurntableControl::~HxVorandelTurntableControl() {
     // A worker must never outlive the driver it runs on.
     closeDevice();
+    // A worker whose report closed the device may still be leaving the
+    // report; the private data goes only once it has.
+    { std::lock_guard<std::recursive_mutex> reportDone(m_PImpl->reportMutex); }
     delete m_PImpl;
 }
 

@@ -306,3 +306,25 @@ TEST_F(HostSpin, DestroyInTheMiddleOfAMoveStopsAndCloses) {
     EXPECT_EQ(position, board.position());
     EXPECT_EQ(0, m_stoppedReports.load());
 }
+
+TEST_F(HostSpin, CloseFromTheReportOnTheWorkerReleasesTheDevice) {
+    ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
+    HxVorandelTurntableControl plugin;
+    openCobalt(plugin);
+
+    // The host ends its session from the last step's report, on the worker,
+    // and tells its own thread when that is done.
+    std::atomic<bool> closed{false};
+    m_onStopped = [&plugin, &closed](HxTurntableHardware*) {
+        plugin.closeDevice();
+        closed = true;
+    };
+    ASSERT_TRUE(plugin.stepsSpinningWillStart());
+    ASSERT_TRUE(plugin.rotateDeviceToAngle(kStepDegrees));
+    ASSERT_TRUE(waitFor([&] { return closed.load(); }, milliseconds(5000)));
+
+    EXPECT_FALSE(plugin.isTurntableOpened());
+    EXPECT_FALSE(bench.device(0).isOpen());
+    EXPECT_EQ(1, m_stoppedReports.load());
+    EXPECT_EQ(6, bench.device(0).stepper().position());
+}
