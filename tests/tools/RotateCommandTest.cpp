@@ -94,4 +94,14 @@ TEST(CtrlC, EndsAContinuousRotationAndTheProgramWithinASecond) {
 #endif
 }
 
+// One key press can arrive twice (`timeout` and shells signal the whole
+// process group too): the move is still stopped before the program ends.
+TEST(CtrlC, RepeatedAtOnceStillStopsTheMoveCleanly) {
+    const ToolRun run = ToolRun::turntablectlInterrupted(
+        {"rotate", "--continuous", "--sim-model", "1", "--sim-count-time", "1"}, "Ctrl-C stops", 2);
+    EXPECT_EQ(run.exitCode, 130) << run.describe();
+    EXPECT_EQ(run.outLinesWith("Interrupted: the turntable stopped").size(), 1u) << run.out;
+    EXPECT_GT(run.board().dcCounts, 0u);
+}
+
 }  // namespace

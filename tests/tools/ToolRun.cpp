@@ -39,7 +39,8 @@ std::string tempPath(const char* tag) {
     return path;
 }
 
-ToolRun run(const std::vector<std::string>& argv, bool searchPath, const std::string& waitFor) {
+ToolRun run(const std::vector<std::string>& argv, bool searchPath, const std::string& waitFor,
+            int interrupts = 1) {
     const std::string outPath = tempPath("out");
     const std::string errPath = tempPath("err");
 
@@ -76,9 +77,14 @@ ToolRun run(const std::vector<std::string>& argv, bool searchPath, const std::st
             break;
         }
         if (!interrupted && readFile(outPath).find(waitFor) != std::string::npos) {
-            kill(pid, SIGINT);
             interruptedAt = Clock::now();
             interrupted = true;
+            for (int i = 0; i < interrupts; ++i) {
+                if (i > 0) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
+                kill(pid, SIGINT);
+            }
         }
         if (Clock::now() - start > kRunLimit) {
             kill(pid, SIGKILL);
@@ -114,8 +120,8 @@ ToolRun ToolRun::turntablectl(const std::vector<std::string>& args) {
 }
 
 ToolRun ToolRun::turntablectlInterrupted(const std::vector<std::string>& args,
-                                         const std::string& waitFor) {
-    return run(withTool(args), false, waitFor);
+                                         const std::string& waitFor, int times) {
+    return run(withTool(args), false, waitFor, times);
 }
 
 ToolRun ToolRun::program(const std::vector<std::string>& argv) {

@@ -3,8 +3,9 @@
 
 /// Ctrl-C (SIGINT) and SIGTERM as a flag that the main thread polls. The
 /// handler only sets the flag: stopping the move and closing the turntable
-/// happen on the main thread, where calling the plug-in is safe. A second
-/// Ctrl-C ends the program at once.
+/// happen on the main thread, where calling the plug-in is safe. Repeats
+/// within a second of the first are taken as the same request; a Ctrl-C
+/// after that ends the program at once.
 class InterruptSignal {
 public:
     static void install();
