@@ -67,6 +67,16 @@ TEST(RotateCommand, ToAnAngleBelowHalfACountIsRefusedRatherThanTurningWithoutEnd
     EXPECT_EQ(turn.board().position, -240);
 }
 
+TEST(RotateCommand, AnglesThatAreNoNumberOrBeyondOneMoveAreRefused) {
+    for (const char* option : {"--degrees", "--to"}) {
+        const ToolRun notANumber = ToolRun::turntablectl({"rotate", option, "nan"});
+        EXPECT_EQ(notANumber.exitCode, 2) << option << ' ' << notANumber.describe();
+    }
+    const ToolRun huge = ToolRun::turntablectl({"rotate", "--degrees", "1e300"});
+    EXPECT_EQ(huge.exitCode, 2) << huge.describe();
+    EXPECT_EQ(huge.board().pulses, 0u);
+}
+
 TEST(RotateCommand, CounterClockwiseOnTheClassicIsRefused) {
     const ToolRun run = ToolRun::turntablectl(
         {"rotate", "--counts", "3", "--ccw", "--sim-model", "1", "--sim-count-time", "1"});

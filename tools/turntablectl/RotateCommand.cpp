@@ -1,4 +1,5 @@
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -79,6 +80,10 @@ int runRotate(CommandContext& context, const RotateOptions& options) {
             const int counts = plugin.SetRotationIncrementInCounts(*options.counts);
             what = "by " + std::to_string(counts) + " counts";
         } else if (options.degrees) {
+            // The plug-in keeps the count of a move in 32 bits.
+            if (std::fabs(*options.degrees) / 360.0 * opened.counts >= double(INT_MAX)) {
+                throw CommandFailure(EXIT_BAD_ARGUMENTS, "the angle is too large for one move");
+            }
             const double degrees = plugin.SetRotationIncrementInDegrees(*options.degrees);
             if (degrees == 0.0) {
                 throw CommandFailure(EXIT_BAD_ARGUMENTS,
