@@ -220,8 +220,14 @@ void HxVorandelTurntableControl::closeDevice() {
     // stopped below.
     m_PImpl->isClosing = true;
     { std::lock_guard<std::recursive_mutex> reportDone(m_PImpl->reportMutex); }
-    m_ftdichipController->stopRotation();
+    // That report may itself have closed the device.
+    if (m_ftdichipController != nullptr) {
+        m_ftdichipController->stopRotation();
+    }
     m_PImpl->isClosing = false;
+    if (m_ftdichipController == nullptr) {
+        return;
+    }
 
     m_ftdichipController->closeDevice();
     delete m_ftdichipController;
