@@ -37,7 +37,8 @@ FTDIController::FTDIController(CompanyDeviceType deviceType)
       m_rotationThread(nullptr),
       m_turntableProfile{false, false, false},
       m_companyDeviceType(deviceType),
-      m_retiredThread(nullptr) {}
+      m_retiredThread(nullptr),
+      m_startingThread() {}
 
 FTDIController::~FTDIController() {
     releaseWorkers(true);

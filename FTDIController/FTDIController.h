@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ftd2xx.h"
@@ -134,7 +135,8 @@ public:
     /// (TT_ERROR_NULL_HANDLE), when Initialize refuses
     /// (TT_ERROR_INITIALIZATION_FAILED), and while a move is still running: a
     /// running move is left alone, Initialize is not called and no code is
-    /// recorded. An ended worker is joined before Initialize, so its last pin
+    /// recorded; likewise while another thread's start is between these
+    /// checks and its launch. An ended worker is joined before Initialize, so its last pin
     /// writes never mix with the next move's. Also refused, the same way, on
     /// the thread of a worker that has already started its successor once
     /// that successor has ended. Failure to create the thread propagates as
@@ -346,6 +348,7 @@ private:
     void releaseWorkers(bool detachOwnThread);
     void joinAndRelease(std::unique_lock<std::mutex>& lock, FTDIThread* ended);
     void awaitOtherJoiner(std::unique_lock<std::mutex>& lock);
+    void endStart(std::thread::id starter);
 
     const CompanyDeviceType m_companyDeviceType;
 
@@ -357,6 +360,9 @@ private:
     /// An ended worker that started its successor from its own thread and so
     /// could not be joined then.
     FTDIThread* m_retiredThread;
+    /// The thread inside startRotation between its checks and the launch of
+    /// its worker; other starts are refused meanwhile. Under m_threadMutex.
+    std::thread::id m_startingThread;
 };
 
 #include "FTDIThread.h"

@@ -19,16 +19,33 @@ bool FTDIController::startRotation() {
             return SetFTDIError(TT_ERROR_NULL_HANDLE);
     }
     // Initialize writes pins: it must run neither under a move in progress
-    // nor before an ended worker has finished its end-of-move writes.
+    // nor before an ended worker has finished its end-of-move writes. Nor
+    // under the move of another start that has passed these checks and not
+    // yet launched its worker: that start holds m_startingThread meanwhile.
+    const std::thread::id self = std::this_thread::get_id();
     {
         std::unique_lock<std::mutex> lock(m_threadMutex);
         FTDIThread* current = nullptr;
-        if (!releaseEndedWorkers(lock, current))
+        if (!releaseEndedWorkers(lock, current) || m_startingThread != std::thread::id())
             return false;
+        m_startingThread = self;
     }
-    if (!Initialize())
-        return SetFTDIError(TT_ERROR_INITIALIZATION_FAILED);
-    return StartRotationThread();
+    bool started = false;
+    try {
+        started =
+            Initialize() ? StartRotationThread() : SetFTDIError(TT_ERROR_INITIALIZATION_FAILED);
+    } catch (...) {
+        endStart(self);
+        throw;
+    }
+    endStart(self);
+    return started;
+}
+
+void FTDIController::endStart(std::thread::id starter) {
+    std::lock_guard<std::mutex> lock(m_threadMutex);
+    if (m_startingThread == starter)
+        m_startingThread = std::thread::id();
 }
 
 bool FTDIController::stopRotation() {
@@ -107,6 +124,11 @@ bool FTDIController::launchRotationWorker(void (*worker)(FTDIController*)) {
     fresh->workerId = fresh->get_id();
     if (current != nullptr)
         m_retiredThread = current;
+    // From here the running move refuses other starts itself; the mark is
+    // dropped now so that the new worker may start the next move from its
+    // end-of-move callback however soon that comes.
+    if (m_startingThread == std::this_thread::get_id())
+        m_startingThread = std::thread::id();
     return true;
 }
 

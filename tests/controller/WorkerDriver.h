@@ -10,6 +10,12 @@
 
 #include "TestController.h"
 
+inline void busyWaitMilliseconds(int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+    }
+}
+
 /// A driver whose worker takes GetCountsToRotate() steps (0: until stopped),
 /// then ends the way the real drivers do: flag, position, end-of-move
 /// callback (the host's rotation-stopped notification runs there).
@@ -24,6 +30,7 @@ public:
     bool stopOnDestruction = true;
     bool initializeResult = true;
     int stepMilliseconds = 0;
+    int initializeMilliseconds = 0;
 
     std::atomic<int> initializeCalls{0};
     std::atomic<int> endedWhenInitialized{-1};
@@ -36,6 +43,7 @@ protected:
     bool Initialize() override {
         ++initializeCalls;
         endedWhenInitialized = movesEnded.load();
+        busyWaitMilliseconds(initializeMilliseconds);
         return initializeResult;
     }
     bool StartRotationThread() override { return launchRotationWorker(&WorkerDriver::worker); }
@@ -78,12 +86,6 @@ inline int threadCount() {
             return std::stoi(line.substr(8));
     }
     return -1;
-}
-
-inline void busyWaitMilliseconds(int ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-    }
 }
 
 #endif  // TESTS_CONTROLLER_WORKER_DRIVER_H

@@ -142,6 +142,24 @@ TEST_F(WorkerProtocol, StartWhileRunningIsRefusedAndLeavesTheMoveAlone) {
     EXPECT_TRUE(driver.stopRotation());
 }
 
+TEST_F(WorkerProtocol, StartDuringAnotherThreadsStartIsRefusedBeforeInitialize) {
+    driver.stepMilliseconds = 1;
+    driver.initializeMilliseconds = 100;
+    std::atomic<bool> firstStarted{false};
+    std::thread first([&] { firstStarted = driver.startRotation(); });
+    ASSERT_TRUE(waitUntil([&] { return driver.initializeCalls == 1; }));
+
+    EXPECT_FALSE(driver.startRotation());
+    first.join();
+
+    EXPECT_TRUE(firstStarted);
+    EXPECT_EQ(driver.initializeCalls, 1) << "a second Initialize ran under the first move";
+    EXPECT_EQ(driver.GetLastFTDIError(), FTDIController::TT_ERROR_OK);
+    EXPECT_TRUE(driver.IsTurntableRotating());
+    EXPECT_TRUE(driver.stopRotation());
+    EXPECT_EQ(driver.movesStarted, 1);
+}
+
 TEST_F(WorkerProtocol, NextStartJoinsTheEndedWorkerBeforeInitializing) {
     driver.SetRotationIncrementInCounts(1);
     driver.onMoveEnded = [](WorkerDriver& self) {
