@@ -76,11 +76,9 @@ HxVorandelTurntableControl::HxVorandelTurntableControl()
 }
 
 HxVorandelTurntableControl::~HxVorandelTurntableControl() {
-    // A worker must never outlive the driver it runs on.
+    // A worker must never outlive the driver it runs on, and one whose report
+    // closed the device must have left that report: closeDevice waits for both.
     closeDevice();
-    // A worker whose report closed the device may still be leaving the
-    // report; the private data goes only once it has.
-    { std::lock_guard<std::recursive_mutex> reportDone(m_PImpl->reportMutex); }
     delete m_PImpl;
 }
 
@@ -210,17 +208,13 @@ void HxVorandelTurntableControl::openDevice(size_t index) {
 }
 
 void HxVorandelTurntableControl::closeDevice() {
-    if (m_ftdichipController == nullptr) {
-        return;
-    }
-
     // The end of the move stopped here is not reported: the host's callback
     // could start another move on a driver that is about to go. A report
     // already under way finishes first, so any move it starts is the one
-    // stopped below.
+    // stopped below. That report may also have closed the device itself, so
+    // the driver is looked at only once it is over.
     m_PImpl->isClosing = true;
     { std::lock_guard<std::recursive_mutex> reportDone(m_PImpl->reportMutex); }
-    // That report may itself have closed the device.
     if (m_ftdichipController != nullptr) {
         m_ftdichipController->stopRotation();
     }
