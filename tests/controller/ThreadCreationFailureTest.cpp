@@ -38,7 +38,7 @@ class ThreadCreationFailure : public ::testing::Test {
 protected:
     void SetUp() override {
         bench = ftsim::BenchBuilder().device(ftsim::DeviceSetup()).buildUnique();
-        baselineThreads = threadCount();
+        baselineThreads = baselineThreadCount();
         ASSERT_TRUE(driver.openDevice(0, nullptr));
         driver.SetCountsPerRevolution(72);
         driver.SetRotationIncrementInCounts(1);

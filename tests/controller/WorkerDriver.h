@@ -88,4 +88,12 @@ inline int threadCount() {
     return -1;
 }
 
+// The thread count before a test's workers run. A thread is started and
+// joined first: a sanitizer's runtime starts its own helper thread with the
+// process's first thread, and that one must count as already there.
+inline int baselineThreadCount() {
+    std::thread([] {}).join();
+    return threadCount();
+}
+
 #endif  // TESTS_CONTROLLER_WORKER_DRIVER_H

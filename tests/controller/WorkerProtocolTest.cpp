@@ -18,7 +18,7 @@ class WorkerProtocol : public ::testing::Test {
 protected:
     void SetUp() override {
         bench = ftsim::BenchBuilder().device(ftsim::DeviceSetup()).buildUnique();
-        baselineThreads = threadCount();
+        baselineThreads = baselineThreadCount();
         ASSERT_TRUE(driver.openDevice(0, nullptr));
         driver.SetCountsPerRevolution(72);
     }
@@ -261,7 +261,7 @@ TEST_F(WorkerProtocol, RefusedSecondOpenStopsTheMoveOfTheHandleItCloses) {
 
 TEST(WorkerRelease, DestructionJoinsEndedAndRetiredWorkers) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(ftsim::DeviceSetup()).build();
-    const int baseline = threadCount();
+    const int baseline = baselineThreadCount();
     std::atomic<bool> restarted{false};
     {
         WorkerDriver driver;
@@ -286,7 +286,7 @@ TEST(WorkerRelease, DestructionJoinsEndedAndRetiredWorkers) {
 TEST(WorkerRelease, DriverDestructorStopsARunningWorker) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(ftsim::DeviceSetup()).build();
     std::atomic<int> ended{0};
-    const int baseline = threadCount();
+    const int baseline = baselineThreadCount();
     {
         WorkerDriver driver;
         ASSERT_TRUE(driver.openDevice(0, nullptr));
