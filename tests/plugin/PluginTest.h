@@ -16,6 +16,9 @@
 
 #include "HxTurntableHardwarePrivate.h"
 #include "HxVorandelTurntableControl.h"
+#include "ftsim/DcSetup.h"
+#include "ftsim/DeviceSetup.h"
+#include "ftsim/StepperSetup.h"
 
 /// What hardwareOpenSucceeded or hardwareDisconnected told the host.
 struct OpenReport {
@@ -24,6 +27,17 @@ struct OpenReport {
     bool succeeded;
     bool canMoveCounterclockwise;
 };
+
+/// A Cobalt Medium (row 3) whose board the tests shrink to 72 steps a turn.
+inline ftsim::DeviceSetup cobaltMedium() {
+    return ftsim::DeviceSetup().identity(3).stepper(
+        ftsim::StepperSetup().stepsPerRevolution(72).clockwiseActiveHigh(false));
+}
+
+/// A Classic (row 1): the DC board, 72 counts a turn, 5 ms a count.
+inline ftsim::DeviceSetup classic() {
+    return ftsim::DeviceSetup().identity(1).dcBoard(ftsim::DcSetup().countNanoseconds(5000000));
+}
 
 /// The slots are process-wide: every test installs its own recorders and
 /// leaves them empty when it ends.
@@ -82,6 +96,14 @@ protected:
         const bool ended = waitFor([&] { return !plugin.IsTurntableRotating(); }, timeout);
         plugin.stopRotation();
         return ended;
+    }
+
+    /// Opens the cobaltMedium() table as its identified model, shrunk to the
+    /// board's 72 counts a turn, at full speed.
+    void openCobalt(HxVorandelTurntableControl& plugin) {
+        ASSERT_TRUE(discoverAndOpen(plugin, 0));
+        plugin.SetCountsPerRevolution(72);
+        plugin.SetRotationSpeed(0);
     }
 
     /// Runs discovery and opens list position `index`; true when the host was

@@ -21,15 +21,6 @@ using std::chrono::milliseconds;
 
 namespace {
 
-ftsim::DeviceSetup cobaltMedium() {
-    return ftsim::DeviceSetup().identity(3).stepper(
-        ftsim::StepperSetup().stepsPerRevolution(72).clockwiseActiveHigh(false));
-}
-
-ftsim::DeviceSetup classic() {
-    return ftsim::DeviceSetup().identity(1).dcBoard(ftsim::DcSetup().countNanoseconds(5000000));
-}
-
 constexpr int kSteps = 12;
 constexpr float kStepDegrees = 30.0f;
 
@@ -37,12 +28,6 @@ constexpr float kStepDegrees = 30.0f;
 
 class HostSpin : public PluginTest {
 protected:
-    void openCobalt(HxVorandelTurntableControl& plugin) {
-        ASSERT_TRUE(discoverAndOpen(plugin, 0));
-        plugin.SetCountsPerRevolution(72);
-        plugin.SetRotationSpeed(0);
-    }
-
     /// The host's side of a spin: every report takes the next step, and the
     /// shot is taken once, half way round. Stops after `steps` reports when
     /// `steps` is positive, never otherwise.

@@ -17,21 +17,6 @@
 
 using std::chrono::milliseconds;
 
-namespace {
-
-/// A Cobalt Medium (row 3) whose board the tests shrink to 72 steps a turn.
-ftsim::DeviceSetup cobaltMedium() {
-    return ftsim::DeviceSetup().identity(3).stepper(
-        ftsim::StepperSetup().stepsPerRevolution(72).clockwiseActiveHigh(false));
-}
-
-/// A Classic (row 1): the DC board, 72 counts a turn, counting fast.
-ftsim::DeviceSetup classic() {
-    return ftsim::DeviceSetup().identity(1).dcBoard(ftsim::DcSetup().countNanoseconds(5000000));
-}
-
-}  // namespace
-
 class ClosedPlugin : public PluginTest {};
 
 TEST_F(ClosedPlugin, EveryOperationAnswersNeutrallyAndChangesNothing) {
@@ -79,14 +64,7 @@ TEST_F(ClosedPlugin, EveryOperationAnswersNeutrallyAndChangesNothing) {
     EXPECT_EQ("", plugin.lastError());
 }
 
-class Motion : public PluginTest {
-protected:
-    void openCobalt(HxVorandelTurntableControl& plugin) {
-        ASSERT_TRUE(discoverAndOpen(plugin, 0));
-        plugin.SetCountsPerRevolution(72);
-        plugin.SetRotationSpeed(0);
-    }
-};
+class Motion : public PluginTest {};
 
 TEST_F(Motion, AnglesWithinOneHundredthOfZeroDoNothing) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
