@@ -1,5 +1,8 @@
 #include "TurntablePlugin.h"
 
+#include "EntryPointList.h"
+#include "EntryPointSymbols.h"
+
 #include <dlfcn.h>
 
 #include <new>
@@ -12,28 +15,11 @@ using Control = HxVorandelTurntableControl;
 // memory is passed the same way for a member and a free function.
 struct TurntablePlugin::EntryPoints {
     void (*construct)(Control*);
-    HxString (*lastError)(const HxAbstractPlugin*);
-    void (*openDevice)(Control*, size_t, bool*);
-    bool (*isTurntableOpened)(const Control*);
-    void (*spinningWillStart)(Control*);
-    bool (*startRotation)(Control*);
-    void (*stopRotation)(Control*);
-    bool (*IsTurntableRotating)(Control*);
-    int (*SetRotationIncrementInCounts)(Control*, int);
-    double (*SetRotationIncrementInDegrees)(Control*, double);
-    void (*SetCountsPerRevolution)(Control*, unsigned);
-    void (*SetRotationSpeed)(Control*, unsigned);
-    void (*SetRotationClockwise)(Control*);
-    void (*SetRotationCounterClockwise)(Control*);
-    void (*SetLockMotorWhenIdle)(Control*, bool, bool);
-    unsigned (*rotationSpeed)(const Control*);
-    bool (*isRotationClockwise)(const Control*);
-    bool (*isClockwiseActiveHigh)(const Control*);
-    bool (*isMotorEnableActiveHigh)(const Control*);
-    bool (*isLockMotorWhenIdle)(const Control*);
-    bool (*shutterReleaseCameraHardware)(Control*);
-    bool (*writeToEEPROM)(Control*, short);
-    bool (*readFromEEPROM)(Control*, short*);
+#define TT_ENTRY_POINT_FIELD(field, memberType, member) \
+    using Member_##field = memberType;           \
+    entry_points::FreeFunction<Member_##field>::type field;
+    TT_PLUGIN_ENTRY_POINTS(TT_ENTRY_POINT_FIELD)
+#undef TT_ENTRY_POINT_FIELD
 };
 
 namespace {
@@ -66,57 +52,17 @@ std::unique_ptr<TurntablePlugin> TurntablePlugin::load(const std::string& path,
     plugin->m_entry = std::make_unique<EntryPoints>();
     EntryPoints& e = *plugin->m_entry;
 
-    // Names as `nm -D --defined-only libVorandelTurntable.so` shows them.
-    const bool resolved =
-        resolve(library, "_ZN26HxVorandelTurntableControlC1Ev", &e.construct, error) &&
-        resolve(library, "_ZNK16HxAbstractPlugin9lastErrorB5cxx11Ev", &e.lastError, error) &&
-        resolve(library, "_ZN26HxVorandelTurntableControl10openDeviceEmPb", &e.openDevice, error) &&
-        resolve(library, "_ZNK26HxVorandelTurntableControl17isTurntableOpenedEv",
-                &e.isTurntableOpened, error) &&
-        resolve(library, "_ZN26HxVorandelTurntableControl17spinningWillStartEv",
-                &e.spinningWillStart, error) &&
-        resolve(library, "_ZN26HxVorandelTurntableControl13startRotationEv", &e.startRotation,
-                error) &&
-        resolve(library, "_ZN26HxVorandelTurntableControl12stopRotationEv", &e.stopRotation,
-                error) &&
-        resolve(library, "_ZN26HxVorandelTurntableControl19IsTurntableRotatingEv",
-                &e.IsTurntableRotating, error) &&
-        resolve(library, "_ZN26HxVorandelTurntableControl28SetRotationIncrementInCountsEi",
-                &e.SetRotationIncrementInCounts, error) &&
-        resolve(library, "_ZN26HxVorandelTurntableControl29SetRotationIncrementInDegreesEd",
-                &e.SetRotationIncrementInDegrees, error) &&
-        resolve(library, "_ZN26HxVorandelTurntableControl22SetCountsPerRevolutionEj",
-                &e.SetCountsPerRevolution, error) &&
-        resolve(library, "_ZN26HxVorandelTurntableControl16SetRotationSpeedEj", &e.SetRotationSpeed,
-                error) &&
-        resolve(library, "_ZN26HxVorandelTurntableControl20SetRotationClockwiseEv",
-                &e.SetRotationClockwise, error) &&
-        resolve(library, "_ZN26HxVorandelTurntableControl27SetRotationCounterClockwiseEv",
-                &e.SetRotationCounterClockwise, error) &&
-        resolve(library, "_ZN26HxVorandelTurntableControl20SetLockMotorWhenIdleEbb",
-                &e.SetLockMotorWhenIdle, error) &&
-        resolve(library, "_ZNK26HxVorandelTurntableControl13rotationSpeedEv", &e.rotationSpeed,
-                error) &&
-        resolve(library, "_ZNK26HxVorandelTurntableControl19isRotationClockwiseEv",
-                &e.isRotationClockwise, error) &&
-        resolve(library, "_ZNK26HxVorandelTurntableControl21isClockwiseActiveHighEv",
-                &e.isClockwiseActiveHigh, error) &&
-        resolve(library, "_ZNK26HxVorandelTurntableControl23isMotorEnableActiveHighEv",
-                &e.isMotorEnableActiveHigh, error) &&
-        resolve(library, "_ZNK26HxVorandelTurntableControl19isLockMotorWhenIdleEv",
-                &e.isLockMotorWhenIdle, error) &&
-        resolve(library, "_ZN26HxVorandelTurntableControl28shutterReleaseCameraHardwareEv",
-                &e.shutterReleaseCameraHardware, error) &&
-        resolve(library, "_ZN26HxVorandelTurntableControl13writeToEEPROMEs", &e.writeToEEPROM,
-                error) &&
-        resolve(library, "_ZN26HxVorandelTurntableControl14readFromEEPROMEPs", &e.readFromEEPROM,
-                error) &&
-        resolve(library, "_ZN24TurntableHardwarePrivate21hardwareOpenSucceededE",
-                &plugin->m_openSucceededSlot, error) &&
-        resolve(library, "_ZN24TurntableHardwarePrivate20hardwareDisconnectedE",
-                &plugin->m_disconnectedSlot, error) &&
-        resolve(library, "_ZN24TurntableHardwarePrivate24turntableRotationStoppedE",
-                &plugin->m_rotationStoppedSlot, error);
+    // The names are those the compiler gives the header's declarations
+    // (EntryPointSymbols.h is generated at build time).
+    bool resolved = resolve(library, TT_SYMBOL_construct, &e.construct, error);
+#define TT_RESOLVE_ENTRY_POINT(field, type, member) \
+    resolved = resolved && resolve(library, TT_SYMBOL_##field, &e.field, error);
+    TT_PLUGIN_ENTRY_POINTS(TT_RESOLVE_ENTRY_POINT)
+#undef TT_RESOLVE_ENTRY_POINT
+#define TT_RESOLVE_SLOT(field, object) \
+    resolved = resolved && resolve(library, TT_SYMBOL_##field, &plugin->m_##field, error);
+    TT_PLUGIN_SLOTS(TT_RESOLVE_SLOT)
+#undef TT_RESOLVE_SLOT
     if (!resolved) {
         return nullptr;  // the destructor unloads the library
     }

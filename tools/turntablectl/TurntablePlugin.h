@@ -14,7 +14,8 @@
 ///
 /// The program does not link the plug-in. Virtual operations reach the
 /// library through the object's own virtual table (hardware()); the
-/// non-virtual operations are looked up by their exported names and called
+/// non-virtual operations are looked up by the names the compiler gives
+/// their declarations (entrypoints/EntryPointList.h) and called
 /// here, so whatever works through this class works for any host.
 class TurntablePlugin {
 public:
