@@ -7,7 +7,7 @@
 #include "Locked.h"
 #include "TableCatalogue.h"
 #include "TableInstaller.h"
-#include "ftsim/TableSpecParser.h"
+#include "ftsim/TableListParser.h"
 #include "ftsim/DeviceSetup.h"
 #include "ftsim/Trace.h"
 
@@ -66,7 +66,7 @@ int ftsim_configure(const char* tables, char* error, unsigned long errorSize) {
         }
         return -1;
     };
-    const TableSpecParser::Result parsed = TableSpecParser::parse(tables ? tables : "");
+    const TableListParser::Result parsed = TableListParser::parse(tables ? tables : "");
     if (!parsed.ok())
         return fail(parsed.error);
     std::lock_guard<std::mutex> lock(worldMutex());

@@ -7,13 +7,13 @@
 #include "ExitTraces.h"
 #include "World.h"
 #include "ftsim/DeviceSetup.h"
-#include "ftsim/TableSpecParser.h"
+#include "ftsim/TableListParser.h"
 
 namespace ftsim {
 
 namespace {
 
-DeviceSetup deviceFor(const TableSpec& table, std::size_t index) {
+DeviceSetup deviceFor(const TableSetup& table, std::size_t index) {
     // Serials tell the tables of one list apart, the first keeping the plain one.
     std::string serial = "VT" + std::to_string(1000 + table.row);
     if (index > 0)
@@ -35,9 +35,9 @@ DeviceSetup deviceFor(const TableSpec& table, std::size_t index) {
 
 }  // namespace
 
-void TableInstaller::install(World& world, const std::vector<TableSpec>& tables) {
+void TableInstaller::install(World& world, const std::vector<TableSetup>& tables) {
     for (std::size_t i = 0; i < tables.size(); ++i) {
-        const TableSpec& table = tables[i];
+        const TableSetup& table = tables[i];
         const int index = world.addDevice(deviceFor(table, i).config());
         SimDevice& device = *world.devices.back();
         world.trace.initialLines[index] = device.lines;
@@ -53,7 +53,7 @@ void TableInstaller::installFromEnvironment(World& world) {
     const char* value = std::getenv(VARIABLE);
     if (value == nullptr)
         return;
-    const TableSpecParser::Result parsed = TableSpecParser::parse(value);
+    const TableListParser::Result parsed = TableListParser::parse(value);
     if (!parsed.ok()) {
         std::fprintf(stderr, "ftsim: %s: %s; no simulated turntable is attached\n", VARIABLE,
                      parsed.error.c_str());

@@ -4,13 +4,13 @@
 
 #include <vector>
 
-#include "ftsim/TableSpec.h"
+#include "ftsim/TableSetup.h"
 
 namespace ftsim {
 
 class World;
 
-/// Turns table specs into devices of a world, for programs that set the
+/// Turns table setups into devices of a world, for programs that set the
 /// world up with a text (the FTSIM_DEVICES variable, ftsim_configure).
 class TableInstaller {
 public:
@@ -19,7 +19,7 @@ public:
 
     /// Adds one device per table to `world`, in list order, and arranges
     /// for the traces the tables name. Call with worldMutex() held.
-    static void install(World& world, const std::vector<TableSpec>& tables);
+    static void install(World& world, const std::vector<TableSetup>& tables);
     /// install() with the tables FTSIM_DEVICES names; a malformed value is
     /// reported on stderr and attaches nothing. Call with worldMutex() held.
     static void installFromEnvironment(World& world);

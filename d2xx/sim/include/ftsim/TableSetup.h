@@ -1,6 +1,6 @@
 // One simulated turntable as a table list names it.
-#ifndef FTSIM_TABLESPEC_H
-#define FTSIM_TABLESPEC_H
+#ifndef FTSIM_TABLESETUP_H
+#define FTSIM_TABLESETUP_H
 
 #include <cstddef>
 #include <cstdint>
@@ -12,7 +12,7 @@ namespace ftsim {
 
 /// A catalogue model with the board it needs, and the settings that differ
 /// from the model's own.
-struct TableSpec {
+struct TableSetup {
     std::size_t row = 0;     ///< catalogue row the table is built as
     std::string label;       ///< that row's label in the plug-in's list
     bool dcBoard = false;    ///< the Classic's counter board; else a stepper board
@@ -28,4 +28,4 @@ struct TableSpec {
 
 }  // namespace ftsim
 
-#endif  // FTSIM_TABLESPEC_H
+#endif  // FTSIM_TABLESETUP_H

@@ -7,26 +7,26 @@
 #include <utility>
 #include <vector>
 
-#include "ftsim/TableSpecParser.h"
+#include "ftsim/TableListParser.h"
 
-using ftsim::TableSpec;
-using ftsim::TableSpecParser;
+using ftsim::TableSetup;
+using ftsim::TableListParser;
 
 namespace {
 
-TableSpec only(const std::string& text) {
-    const TableSpecParser::Result result = TableSpecParser::parse(text);
+TableSetup only(const std::string& text) {
+    const TableListParser::Result result = TableListParser::parse(text);
     EXPECT_TRUE(result.ok()) << text << ": " << result.error;
     EXPECT_EQ(result.tables.size(), 1u) << text;
-    return result.tables.empty() ? TableSpec{} : result.tables.front();
+    return result.tables.empty() ? TableSetup{} : result.tables.front();
 }
 
 }  // namespace
 
-TEST(TableSpecParser, ModelsAreNamedByRowOrByNameInAnyCaseAndSpelling) {
+TEST(TableListParser, ModelsAreNamedByRowOrByNameInAnyCaseAndSpelling) {
     for (const char* text : {"3", " 3 ", "Cobalt Medium", "cobalt-medium", "Vorandel Cobalt Medium",
                              "COBALT_MEDIUM"}) {
-        const TableSpec table = only(text);
+        const TableSetup table = only(text);
         EXPECT_EQ(table.row, 3u) << text;
         EXPECT_EQ(table.label, "Vorandel Cobalt Medium");
         EXPECT_FALSE(table.dcBoard);
@@ -45,26 +45,26 @@ TEST(TableSpecParser, ModelsAreNamedByRowOrByNameInAnyCaseAndSpelling) {
     EXPECT_EQ(only("Generic").row, 0u);
     EXPECT_EQ(only("Generic (Expert use)").stepsPerRevolution, 6400u);
 
-    const TableSpec classic = only("classic");
+    const TableSetup classic = only("classic");
     EXPECT_EQ(classic.row, 1u);
     EXPECT_TRUE(classic.dcBoard);
     EXPECT_EQ(classic.countNanoseconds, 20000000);
     EXPECT_EQ(classic.stepsPerRevolution, 0u);
 
     for (const char* empty : {"", "  "}) {
-        const TableSpecParser::Result none = TableSpecParser::parse(empty);
+        const TableListParser::Result none = TableListParser::parse(empty);
         EXPECT_TRUE(none.ok());
         EXPECT_TRUE(none.tables.empty());
     }
 }
 
-TEST(TableSpecParser, SettingsChangeOnlyTheTableTheyFollow) {
-    const TableSpecParser::Result result = TableSpecParser::parse(
+TEST(TableListParser, SettingsChangeOnlyTheTableTheyFollow) {
+    const TableListParser::Result result = TableListParser::parse(
         "3, unidentified, counts=240, usb-latency=1000, fail-open=2, trace=/tmp/a b.vcd ;"
         " classic,count-time=5; 9");
     ASSERT_TRUE(result.ok()) << result.error;
     ASSERT_EQ(result.tables.size(), 3u);
-    const TableSpec& first = result.tables[0];
+    const TableSetup& first = result.tables[0];
     EXPECT_FALSE(first.identified);
     EXPECT_EQ(first.stepsPerRevolution, 240u);
     EXPECT_FALSE(first.clockwiseActiveHigh);  // the model's polarity stays
@@ -72,7 +72,7 @@ TEST(TableSpecParser, SettingsChangeOnlyTheTableTheyFollow) {
     EXPECT_EQ(first.failOpenStatus, FT_STATUS(FT_DEVICE_NOT_FOUND));
     EXPECT_EQ(first.tracePath, "/tmp/a b.vcd");
 
-    const TableSpec& second = result.tables[1];
+    const TableSetup& second = result.tables[1];
     EXPECT_TRUE(second.dcBoard);
     EXPECT_TRUE(second.identified);
     EXPECT_EQ(second.countNanoseconds, 5000000);
@@ -83,7 +83,7 @@ TEST(TableSpecParser, SettingsChangeOnlyTheTableTheyFollow) {
     EXPECT_EQ(result.tables[2].stepsPerRevolution, 11520u);
 }
 
-TEST(TableSpecParser, EveryFaultIsNamedWithItsTableAndBuildsNothing) {
+TEST(TableListParser, EveryFaultIsNamedWithItsTableAndBuildsNothing) {
     const std::vector<std::pair<const char*, const char*>> cases = {
         {"12", "table 1 (\"12\"): row 12 is not in the catalogue (rows 0 to 9)"},
         {"-1", "no model is named \"-1\""},
@@ -107,7 +107,7 @@ TEST(TableSpecParser, EveryFaultIsNamedWithItsTableAndBuildsNothing) {
         {"3; 1,counts=5", "table 2 (\"1,counts=5\"): counts applies"},
     };
     for (const auto& c : cases) {
-        const TableSpecParser::Result result = TableSpecParser::parse(c.first);
+        const TableListParser::Result result = TableListParser::parse(c.first);
         EXPECT_FALSE(result.ok()) << c.first;
         EXPECT_NE(result.error.find(c.second), std::string::npos)
             << c.first << " gave: " << result.error;

@@ -1,4 +1,4 @@
-#include "ftsim/TableSpecParser.h"
+#include "ftsim/TableListParser.h"
 
 #include <cctype>
 #include <set>
@@ -67,9 +67,9 @@ std::size_t modelRow(const std::string& model) {
     return *row;
 }
 
-TableSpec modelTable(std::size_t row) {
+TableSetup modelTable(std::size_t row) {
     const CatalogueModel& model = TableCatalogue::model(row);
-    TableSpec table;
+    TableSetup table;
     table.row = row;
     table.label = model.label;
     table.dcBoard = model.dcBoard;
@@ -83,7 +83,7 @@ TableSpec modelTable(std::size_t row) {
     return table;
 }
 
-void applySetting(TableSpec& table, const std::string& setting, std::set<std::string>& given) {
+void applySetting(TableSetup& table, const std::string& setting, std::set<std::string>& given) {
     const std::size_t equals = setting.find('=');
     const std::string key = trimmed(setting.substr(0, equals));
     const std::string value = equals == std::string::npos ? "" : trimmed(setting.substr(equals + 1));
@@ -124,9 +124,9 @@ void applySetting(TableSpec& table, const std::string& setting, std::set<std::st
     }
 }
 
-TableSpec parseTable(const std::string& text) {
+TableSetup parseTable(const std::string& text) {
     const std::vector<std::string> pieces = split(text, ',');
-    TableSpec table = modelTable(modelRow(pieces.front()));
+    TableSetup table = modelTable(modelRow(pieces.front()));
     std::set<std::string> given;
     for (std::size_t i = 1; i < pieces.size(); ++i) {
         if (pieces[i].empty())
@@ -138,7 +138,7 @@ TableSpec parseTable(const std::string& text) {
 
 }  // namespace
 
-TableSpecParser::Result TableSpecParser::parse(const std::string& text) {
+TableListParser::Result TableListParser::parse(const std::string& text) {
     Result result;
     if (trimmed(text).empty())
         return result;

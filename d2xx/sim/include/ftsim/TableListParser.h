@@ -1,12 +1,12 @@
 // The text that names the simulated turntables, as FTSIM_DEVICES holds it.
-#ifndef FTSIM_TABLESPECPARSER_H
-#define FTSIM_TABLESPECPARSER_H
+#ifndef FTSIM_TABLELISTPARSER_H
+#define FTSIM_TABLELISTPARSER_H
 
 #include <string>
 #include <vector>
 
 #include "ftsim/Export.h"
-#include "ftsim/TableSpec.h"
+#include "ftsim/TableSetup.h"
 
 namespace ftsim {
 
@@ -14,10 +14,10 @@ namespace ftsim {
 /// or model name followed by ','-separated settings: `unidentified`,
 /// `counts=N` (stepper), `count-time=MS` (DC), `usb-latency=US`,
 /// `fail-open=STATUS`, `trace=PATH`. An empty text names no table.
-class FTSIM_API TableSpecParser {
+class FTSIM_API TableListParser {
 public:
     struct Result {
-        std::vector<TableSpec> tables;  ///< empty when `error` is set
+        std::vector<TableSetup> tables;  ///< empty when `error` is set
         std::string error;              ///< what is wrong and where; "" when the text is good
         bool ok() const { return error.empty(); }
     };
@@ -27,4 +27,4 @@ public:
 
 }  // namespace ftsim
 
-#endif  // FTSIM_TABLESPECPARSER_H
+#endif  // FTSIM_TABLELISTPARSER_H
