@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 
 #include "SimTestSupport.h"
 #include "ftsim/Bench.h"
@@ -80,4 +81,47 @@ TEST(CApi, FailOpenMakesOpeningFailUntilCleared) {
     EXPECT_EQ(ftsim_fail_open(device, FT_OK), 0);
     EXPECT_EQ(FT_Open(device, &handle), FT_STATUS(FT_OK));
     ftsim_reset();
+}
+
+TEST(CApi, ConfigureBuildsTheNamedTablesAndLeavesTheWorldAloneOnAFault) {
+    char error[200] = {};
+    ASSERT_EQ(ftsim_configure("3,usb-latency=2000; classic,unidentified; 0,fail-open=3", error,
+                              sizeof error),
+              3)
+        << error;
+    EXPECT_EQ(ftsim_board_kind(0), 1);
+    EXPECT_EQ(ftsim_counts_per_revolution(0), 19520u);
+    EXPECT_EQ(ftsim_board_kind(1), 2);
+    EXPECT_EQ(ftsim_counts_per_revolution(1), 72u);
+    EXPECT_EQ(ftsim_counts_per_revolution(2), 6400u);
+    EXPECT_EQ(ftsim_board_kind(3), 0);
+
+    FT_HANDLE handle = simtest::open(0);
+    ASSERT_NE(handle, nullptr);
+    unsigned char record[8] = {};
+    DWORD read = 0;
+    const ftsim::TimeNs before = ftsim::now();
+    ASSERT_EQ(FT_EE_UARead(handle, record, 8, &read), FT_STATUS(FT_OK));
+    EXPECT_GE(ftsim::now() - before, 2000000);  // the table's USB latency
+    EXPECT_EQ(record[0], 0xD1);
+    EXPECT_EQ(record[6], 3);
+    FT_Close(handle);
+    FT_HANDLE unidentified = simtest::open(1);
+    ASSERT_NE(unidentified, nullptr);
+    ASSERT_EQ(FT_EE_UARead(unidentified, record, 8, &read), FT_STATUS(FT_OK));
+    EXPECT_NE(record[0], 0xD1);
+    FT_Close(unidentified);
+    FT_HANDLE failing = nullptr;
+    EXPECT_EQ(FT_Open(2, &failing), FT_STATUS(FT_DEVICE_NOT_OPENED));
+
+    EXPECT_EQ(ftsim_configure("3;x", error, sizeof error), -1);
+    EXPECT_NE(std::string(error).find("no model is named \"x\""), std::string::npos) << error;
+    EXPECT_EQ(ftsim_device_count(), 3);
+    {
+        ftsim::Bench bench;
+        EXPECT_EQ(ftsim_configure("3", error, sizeof error), -1);
+        EXPECT_EQ(bench.deviceCount(), 0u);
+    }
+    EXPECT_EQ(ftsim_configure("", nullptr, 0), 0);
+    EXPECT_EQ(ftsim_device_count(), 0);
 }

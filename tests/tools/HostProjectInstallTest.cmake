@@ -2,6 +2,9 @@
 # and a person get from it:
 #   - examples/host-project configures with find_package, builds and runs a
 #     discovery against the installed plug-in;
+#   - the unmodified example, given a simulated Cobalt Medium by FTSIM_DEVICES
+#     alone, discovers and opens it and leaves the port's VCD trace at exit; a
+#     malformed value is named on stderr and attaches nothing;
 #   - the same source builds with the pkg-config file alone;
 #   - the installed turntablectl finds the installed plug-in and, with no
 #     vendor library around, the bundled simulator.
@@ -13,6 +16,7 @@ function(run)
     message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}\n${err}")
   endif()
   set(out "${out}" PARENT_SCOPE)
+  set(err "${err}" PARENT_SCOPE)
 endfunction()
 
 set(prefix ${WORK_DIR}/prefix)
@@ -48,6 +52,29 @@ if(NOT out MATCHES "host-project: discovery answered")
   message(FATAL_ERROR "the host project ran no discovery:\n${out}")
 endif()
 set(package_out "${out}")
+
+set(trace ${WORK_DIR}/host-port.vcd)
+run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${runtime_path}
+  "FTSIM_DEVICES=Cobalt Medium,trace=${trace}" ${WORK_DIR}/build/host-discovery)
+if(NOT out MATCHES "discovery answered 1 name\\(s\\)\n  Vorandel Cobalt Medium\n"
+   OR NOT out MATCHES "opened row 0\n19520 counts per revolution")
+  message(FATAL_ERROR "the host did not discover and open the table FTSIM_DEVICES named:\n${out}\n${err}")
+endif()
+if(NOT EXISTS ${trace})
+  message(FATAL_ERROR "no port trace was written at exit:\n${err}")
+endif()
+file(READ ${trace} vcd)
+if(NOT vcd MATCHES "var wire 1 . enable .*var wire 1 . step .*enddefinitions.*\n#[1-9][0-9]*\n$")
+  message(FATAL_ERROR "the port trace is not the stepper board's history:\n${vcd}")
+endif()
+string(APPEND package_out "${out}")
+
+run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${runtime_path}
+  "FTSIM_DEVICES=Cobalt Medium,counts=0" ${WORK_DIR}/build/host-discovery)
+if(NOT out MATCHES "discovery answered 0 name"
+   OR NOT err MATCHES "ftsim: FTSIM_DEVICES: table 1 .*counts=0 is outside")
+  message(FATAL_ERROR "a malformed FTSIM_DEVICES was not refused by name:\n${out}\n${err}")
+endif()
 
 find_program(PKG_CONFIG pkg-config)
 find_program(CXX NAMES c++ g++)

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
 #include <iterator>
 
 #include "CommandFailure.h"
@@ -49,10 +50,18 @@ CommandContext::CommandContext(const CommonOptions& options) : m_options(options
 
     m_bench = SimulatedBench::find();
     if (m_bench) {
+        // Without --sim-* options the tables FTSIM_DEVICES names stand, as for
+        // any other host; the options stand for a value of that variable.
+        const char* environment = std::getenv("FTSIM_DEVICES");
+        const bool fromEnvironment = environment != nullptr && !m_options.simTableGiven;
         SimulatedBench::Setup setup = m_options.sim;
         setup.row = size_t(m_options.simModel);
-        if (!m_bench->attach(setup, &error)) {
-            throw CommandFailure(EXIT_RUNTIME_FAILURE, "simulated turntable: " + error);
+        const std::string tables =
+            fromEnvironment ? std::string(environment) : SimulatedBench::tableList(setup);
+        if (!m_bench->attach(tables, &error)) {
+            throw CommandFailure(EXIT_RUNTIME_FAILURE,
+                                 (fromEnvironment ? "FTSIM_DEVICES: " : "simulated turntable: ") +
+                                     error);
         }
     } else if (m_options.simOptionsGiven) {
         std::fprintf(stderr,
@@ -106,6 +115,10 @@ CommandContext::Opened CommandContext::openOrFail() {
     unsigned counts = m_options.counts;
     if (counts == 0 && m_bench && m_options.sim.countsPerRevolution != 0) {
         counts = m_bench->countsPerRevolution();  // a small simulated table
+    }
+    if (counts == 0 && m_bench && m_bench->hasDevice() && !m_options.model &&
+        m_bench->countsPerRevolution() != m_plugin->hardware().stepsPerRevolution()) {
+        counts = m_bench->countsPerRevolution();  // one FTSIM_DEVICES gave its own counts
     }
     if (counts == 0 && m_bench && m_plugin->hardware().stepsPerRevolution() == 0) {
         counts = m_bench->countsPerRevolution();  // the expert row has no preset

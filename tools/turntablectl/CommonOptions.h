@@ -19,6 +19,7 @@ struct CommonOptions {
     SimulatedBench::Setup sim;
     long long simModel = ModelCatalogue::DEFAULT_SIMULATED_ROW;
     bool simOptionsGiven = false;  ///< any --sim-* option or --trace was named
+    bool simTableGiven = false;    ///< any --sim-* option was named
     std::string tracePath;         ///< --trace: the port's VCD goes here
 };
 

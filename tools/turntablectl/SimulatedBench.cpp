@@ -10,18 +10,15 @@
 // simulator's own header so that a change there fails to compile here.
 struct SimulatedBench::Api {
     void* library = nullptr;
-    decltype(&ftsim_reset) reset = nullptr;
-    decltype(&ftsim_add_stepper_device) addStepper = nullptr;
-    decltype(&ftsim_add_dc_device) addDc = nullptr;
-    decltype(&ftsim_set_call_delay_us) setCallDelay = nullptr;
+    decltype(&ftsim_configure) configure = nullptr;
+    decltype(&ftsim_board_kind) boardKind = nullptr;
+    decltype(&ftsim_counts_per_revolution) countsPerRevolution = nullptr;
     decltype(&ftsim_write_vcd) writeVcd = nullptr;
     decltype(&ftsim_stepper_position) stepperPosition = nullptr;
     decltype(&ftsim_stepper_pulses) stepperPulses = nullptr;
     decltype(&ftsim_stepper_lost) stepperLost = nullptr;
     decltype(&ftsim_shots) shots = nullptr;
     decltype(&ftsim_dc_counts) dcCounts = nullptr;
-    // Looked up apart: a simulator without it still serves everything else.
-    decltype(&ftsim_fail_open) failOpen = nullptr;
 
     ~Api() {
         if (library != nullptr) {
@@ -58,73 +55,55 @@ std::unique_ptr<SimulatedBench> SimulatedBench::find() {
     if (!lookUp(library, "ftsim_is_simulator", &isSimulator) || isSimulator() != 1) {
         return nullptr;
     }
-    const bool complete = lookUp(library, "ftsim_reset", &api->reset) &&
-                          lookUp(library, "ftsim_add_stepper_device", &api->addStepper) &&
-                          lookUp(library, "ftsim_add_dc_device", &api->addDc) &&
-                          lookUp(library, "ftsim_set_call_delay_us", &api->setCallDelay) &&
-                          lookUp(library, "ftsim_write_vcd", &api->writeVcd) &&
-                          lookUp(library, "ftsim_stepper_position", &api->stepperPosition) &&
-                          lookUp(library, "ftsim_stepper_pulses", &api->stepperPulses) &&
-                          lookUp(library, "ftsim_stepper_lost", &api->stepperLost) &&
-                          lookUp(library, "ftsim_shots", &api->shots) &&
-                          lookUp(library, "ftsim_dc_counts", &api->dcCounts);
+    const bool complete =
+        lookUp(library, "ftsim_configure", &api->configure) &&
+        lookUp(library, "ftsim_board_kind", &api->boardKind) &&
+        lookUp(library, "ftsim_counts_per_revolution", &api->countsPerRevolution) &&
+        lookUp(library, "ftsim_write_vcd", &api->writeVcd) &&
+        lookUp(library, "ftsim_stepper_position", &api->stepperPosition) &&
+        lookUp(library, "ftsim_stepper_pulses", &api->stepperPulses) &&
+        lookUp(library, "ftsim_stepper_lost", &api->stepperLost) &&
+        lookUp(library, "ftsim_shots", &api->shots) &&
+        lookUp(library, "ftsim_dc_counts", &api->dcCounts);
     if (!complete) {
         return nullptr;
     }
-    lookUp(library, "ftsim_fail_open", &api->failOpen);
     return std::unique_ptr<SimulatedBench>(new SimulatedBench(std::move(api)));
 }
 
-bool SimulatedBench::attach(const Setup& setup, std::string* error) {
-    if (m_api->reset() != 0) {
-        *error = "the simulated bench is in use and cannot be reset";
-        return false;
-    }
-    m_device = -1;
-    if (m_api->setCallDelay(setup.usbLatencyMicroseconds) != 0) {
-        *error = "the simulated bench refused the USB latency";
-        return false;
-    }
+std::string SimulatedBench::tableList(const Setup& setup) {
     if (!setup.attached) {
-        return true;
+        return "";
     }
-    const std::optional<ModelRow> model = ModelCatalogue::row(setup.row);
-    if (!model) {
-        *error = "no model row " + std::to_string(setup.row);
-        return false;
+    std::string list = std::to_string(setup.row);
+    if (!setup.identified) {
+        list += ",unidentified";
     }
-    const int identityRow = setup.identified ? int(model->row) : -1;
-    const std::string serial = "VT" + std::to_string(1000 + model->row);
-
-    m_stepper = !model->dcBoard;
-    if (model->dcBoard) {
-        m_countsPerRevolution = model->countsPerRevolution;
-        m_device = m_api->addDc("FT245R USB FIFO", serial.c_str(), identityRow,
-                                setup.dcCountMilliseconds * 1000000ull);
-    } else {
-        m_countsPerRevolution = setup.countsPerRevolution;
-        if (m_countsPerRevolution == 0) {
-            m_countsPerRevolution = model->countsPerRevolution != 0
-                                        ? model->countsPerRevolution
-                                        : ModelCatalogue::EXPERT_SIMULATED_COUNTS;
-        }
-        // The board's polarities follow the model, so that it turns the way
-        // the plug-in's preset for that model drives it.
-        m_device =
-            m_api->addStepper("FT245R USB FIFO", serial.c_str(), identityRow, m_countsPerRevolution,
-                              model->motorEnableActiveHigh, model->clockwiseActiveHigh);
+    if (setup.countsPerRevolution != 0) {
+        list += ",counts=" + std::to_string(setup.countsPerRevolution);
     }
-    if (m_device < 0) {
-        *error = "the simulated bench refused the turntable";
-        return false;
+    if (setup.dcCountMilliseconds) {
+        list += ",count-time=" + std::to_string(*setup.dcCountMilliseconds);
+    }
+    if (setup.usbLatencyMicroseconds != 0) {
+        list += ",usb-latency=" + std::to_string(setup.usbLatencyMicroseconds);
     }
     if (setup.failOpenStatus != 0) {
-        if (m_api->failOpen == nullptr) {
-            *error = "this simulator cannot make opening fail";
-            return false;
-        }
-        m_api->failOpen(m_device, setup.failOpenStatus);
+        list += ",fail-open=" + std::to_string(setup.failOpenStatus);
     }
+    return list;
+}
+
+bool SimulatedBench::attach(const std::string& tableList, std::string* error) {
+    char fault[400] = {};
+    const int tables = m_api->configure(tableList.c_str(), fault, sizeof fault);
+    if (tables < 0) {
+        *error = fault;
+        return false;
+    }
+    m_device = tables > 0 ? 0 : -1;
+    m_stepper = m_api->boardKind(0) == 1;
+    m_countsPerRevolution = m_api->countsPerRevolution(0);
     return true;
 }
 

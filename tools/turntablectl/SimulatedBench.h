@@ -2,6 +2,7 @@
 #define TURNTABLECTL_SIMULATED_BENCH_H
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ModelCatalogue.h"
@@ -12,16 +13,21 @@
 /// needs no link to it and runs unchanged on the vendor's library.
 class SimulatedBench {
 public:
-    /// What to attach before discovery.
+    /// What to attach before discovery; unset settings are the simulator's
+    /// defaults for the model.
     struct Setup {
         size_t row = ModelCatalogue::DEFAULT_SIMULATED_ROW;  ///< model the board is built as
         bool identified = true;               ///< write the row into the identity record
         bool attached = true;                 ///< false: no turntable at all
         unsigned countsPerRevolution = 0;     ///< 0: the model's own
-        unsigned dcCountMilliseconds = 20;    ///< time per count of the Classic's motor
+        std::optional<unsigned> dcCountMilliseconds;  ///< time per count of the Classic's motor
         unsigned usbLatencyMicroseconds = 0;  ///< delay of every D2XX call
         unsigned failOpenStatus = 0;          ///< non-zero: FT_Open answers this status
     };
+
+    /// The simulator's table list (the FTSIM_DEVICES grammar) that builds
+    /// what `setup` describes.
+    static std::string tableList(const Setup& setup);
 
     /// Board counters at the end of a command.
     struct Counters {
@@ -38,14 +44,15 @@ public:
     static std::unique_ptr<SimulatedBench> find();
     ~SimulatedBench();
 
-    /// Empties the bench and attaches the turntable `setup` describes.
+    /// Empties the bench and attaches the turntables of `tableList`, in the
+    /// FTSIM_DEVICES grammar; the first is the one the counters describe.
     /// False with the reason in `*error` when the bench refuses.
-    bool attach(const Setup& setup, std::string* error);
-    /// Counts per revolution of the attached board.
+    bool attach(const std::string& tableList, std::string* error);
+    /// Counts per revolution of the first attached board.
     unsigned countsPerRevolution() const { return m_countsPerRevolution; }
     bool hasDevice() const { return m_device >= 0; }
     Counters counters() const;
-    /// Writes the attached board's pin history as a VCD file.
+    /// Writes the first attached board's pin history as a VCD file.
     bool writeTrace(const std::string& path) const;
 
 private:

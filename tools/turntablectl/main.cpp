@@ -36,7 +36,9 @@ void addCommonOptions(CLI::App& app, CommonOptions& o) {
                    "Counts per revolution to use instead of the model's preset");
     app.add_option("--speed", o.speed, "Stepper pulse high time in ms (0 is fastest)");
 
-    const char* group = "Simulated turntable (when the plug-in runs on the simulator)";
+    const char* group =
+        "Simulated turntable (when the plug-in runs on the simulator; without these options "
+        "the tables FTSIM_DEVICES names, else an identified Cobalt Medium)";
     app.add_option("--sim-model", o.simModel,
                    "Catalogue row the simulated turntable is built as (default 3, Cobalt "
                    "Medium; 1 is the Classic DC table)")
@@ -50,13 +52,14 @@ void addCommonOptions(CLI::App& app, CommonOptions& o) {
         ->group(group);
     app.add_option("--sim-counts", o.sim.countsPerRevolution,
                    "Steps a turn of the simulated stepper board (also used as counts per "
-                   "revolution unless --counts-per-rev says otherwise)")
+                   "revolution unless --counts-per-rev says otherwise; stepper tables only)")
         ->group(group);
     app.add_option("--sim-usb-latency", o.sim.usbLatencyMicroseconds,
                    "Microseconds every D2XX call takes, as on a real USB chip (about 1000)")
         ->group(group);
     app.add_option("--sim-count-time", o.sim.dcCountMilliseconds,
-                   "Milliseconds per count of the simulated Classic's motor (default 20)")
+                   "Milliseconds per count of the simulated Classic's motor (default 20; "
+                   "the Classic only)")
         ->group(group);
     app.add_option("--sim-fail-open", o.sim.failOpenStatus,
                    "Make opening fail with this D2XX status (e.g. 2, device not found)")
@@ -162,9 +165,10 @@ int main(int argc, char** argv) {
     }
     for (const char* name :
          {"--sim-model", "--sim-unidentified", "--sim-none", "--sim-counts", "--sim-usb-latency",
-          "--sim-count-time", "--sim-fail-open", "--trace"}) {
-        common.simOptionsGiven = common.simOptionsGiven || app.get_option(name)->count() > 0;
+          "--sim-count-time", "--sim-fail-open"}) {
+        common.simTableGiven = common.simTableGiven || app.get_option(name)->count() > 0;
     }
+    common.simOptionsGiven = common.simTableGiven || app.get_option("--trace")->count() > 0;
 
     InterruptSignal::install();
     std::unique_ptr<CommandContext> context;

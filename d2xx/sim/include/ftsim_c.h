@@ -15,6 +15,12 @@ extern "C" {
 FTSIM_C_API int ftsim_is_simulator(void);
 /** Empties the world (no device). 0 on success, -1 while a C++ Bench lives. */
 FTSIM_C_API int ftsim_reset(void);
+/** Empties the world and attaches the tables `tables` names, in the
+ *  FTSIM_DEVICES grammar (see README.md). Returns the number of tables, or -1
+ *  with the fault in `error` (at most `errorSize` bytes, NUL-terminated; may
+ *  be null) when the text is malformed or a C++ Bench lives; the world is then
+ *  left as it was. */
+FTSIM_C_API int ftsim_configure(const char* tables, char* error, unsigned long errorSize);
 /** Adds a stepper turntable; identityRow -1 writes no identity record.
  *  Returns the device index or -1. */
 FTSIM_C_API int ftsim_add_stepper_device(const char* description, const char* serial,
@@ -37,6 +43,11 @@ FTSIM_C_API unsigned long long ftsim_stepper_lost(int device);
 FTSIM_C_API unsigned ftsim_shots(int device);
 /** DC board counts turned; 0 for a device without a DC board. */
 FTSIM_C_API unsigned long long ftsim_dc_counts(int device);
+/** Board behind a device: 0 none (or no such device), 1 stepper, 2 DC counter. */
+FTSIM_C_API int ftsim_board_kind(int device);
+/** Counts a revolution of a device's table: a stepper board's steps, or the
+ *  Classic's counter turn for the DC board; 0 without a board. */
+FTSIM_C_API unsigned ftsim_counts_per_revolution(int device);
 /** Devices in the world (plugged or not). */
 FTSIM_C_API int ftsim_device_count(void);
 

@@ -1,7 +1,13 @@
 // The C interface for tools: it acts on the process-wide world.
 #include "ftsim_c.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "Locked.h"
+#include "TableCatalogue.h"
+#include "TableInstaller.h"
+#include "ftsim/TableListParser.h"
 #include "ftsim/DeviceSetup.h"
 #include "ftsim/Trace.h"
 
@@ -49,6 +55,26 @@ int ftsim_reset(void) {
         return -1;  // the C++ Bench owns the world
     replaceWorld();
     return 0;
+}
+
+int ftsim_configure(const char* tables, char* error, unsigned long errorSize) {
+    const auto fail = [&](const std::string& why) {
+        if (error != nullptr && errorSize > 0) {
+            const std::size_t n = std::min<std::size_t>(why.size(), errorSize - 1);
+            std::memcpy(error, why.data(), n);
+            error[n] = '\0';
+        }
+        return -1;
+    };
+    const TableListParser::Result parsed = TableListParser::parse(tables ? tables : "");
+    if (!parsed.ok())
+        return fail(parsed.error);
+    std::lock_guard<std::mutex> lock(worldMutex());
+    if (benchAlive())
+        return fail("the simulated bench is owned by a Bench");
+    replaceWorld();
+    TableInstaller::install(world(), parsed.tables);
+    return int(parsed.tables.size());
 }
 
 int ftsim_add_stepper_device(const char* description, const char* serial, int identityRow,
@@ -123,6 +149,22 @@ unsigned ftsim_shots(int device) {
 unsigned long long ftsim_dc_counts(int device) {
     return onDevice(device, 0ULL, [](SimDevice& d) {
         return d.kind == BoardKind::Dc ? (unsigned long long)dcOf(d).countsAt(now()) : 0ULL;
+    });
+}
+
+int ftsim_board_kind(int device) {
+    return onDevice(device, 0, [](SimDevice& d) {
+        return d.kind == BoardKind::Stepper ? 1 : d.kind == BoardKind::Dc ? 2 : 0;
+    });
+}
+
+unsigned ftsim_counts_per_revolution(int device) {
+    return onDevice(device, 0u, [](SimDevice& d) {
+        if (d.kind == BoardKind::Stepper)
+            return d.config.stepper.getStepsPerRevolution();
+        return d.kind == BoardKind::Dc
+                   ? TableCatalogue::model(TableCatalogue::CLASSIC_ROW).countsPerRevolution
+                   : 0u;
     });
 }
 

@@ -36,7 +36,7 @@ FT_STATUS onDevice(TraceLog::Fn fn, FT_HANDLE handle, Rec rec, Body body) {
     FT_STATUS status = FT_OK;
     {
         std::lock_guard<std::mutex> lock(worldMutex());
-        World& w = world();
+        World& w = d2xxWorld();
         const TimeNs time = now();
         w.runSchedule(time);
         int index = -1;
@@ -52,7 +52,8 @@ FT_STATUS onDevice(TraceLog::Fn fn, FT_HANDLE handle, Rec rec, Body body) {
             } else {
                 status = body(w, *w.devices[std::size_t(index)], time, rec);
             }
-            delay = w.callDelayNs + (fn == TraceLog::Write ? w.writeDelayNs : 0);
+            delay = w.callDelayNs + w.devices[std::size_t(index)]->callDelayNs +
+                    (fn == TraceLog::Write ? w.writeDelayNs : 0);
         }
         w.trace.call(fn, index, rec.arg0, rec.arg1, status, time, rec.bytes, rec.count);
     }
@@ -94,7 +95,7 @@ extern "C" {
 
 FT_STATUS FT_CreateDeviceInfoList(LPDWORD lpdwNumDevs) {
     std::lock_guard<std::mutex> lock(worldMutex());
-    World& w = world();
+    World& w = d2xxWorld();
     const TimeNs time = now();
     w.runSchedule(time);
     FT_STATUS status = FT_INVALID_PARAMETER;
@@ -109,7 +110,7 @@ FT_STATUS FT_CreateDeviceInfoList(LPDWORD lpdwNumDevs) {
 
 FT_STATUS FT_GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* pDest, LPDWORD lpdwNumDevs) {
     std::lock_guard<std::mutex> lock(worldMutex());
-    World& w = world();
+    World& w = d2xxWorld();
     const TimeNs time = now();
     w.runSchedule(time);
     if (!pDest || !lpdwNumDevs) {
@@ -149,7 +150,7 @@ FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* pHandle) {
     FT_STATUS status = FT_OK;
     {
         std::lock_guard<std::mutex> lock(worldMutex());
-        World& w = world();
+        World& w = d2xxWorld();
         const TimeNs time = now();
         w.runSchedule(time);
         const std::vector<int> listed = w.listed();
@@ -161,7 +162,7 @@ FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* pHandle) {
         } else {
             index = listed[std::size_t(deviceNumber)];
             SimDevice& device = *w.devices[std::size_t(index)];
-            delay = w.callDelayNs;
+            delay = w.callDelayNs + device.callDelayNs;
             if (device.openFault.take()) {
                 status = device.openFault.status;
             } else if (device.openHere || device.config.openElsewhere) {

@@ -45,6 +45,7 @@ public:
     StatusPlan openFault;
     TimeNs unplugAt = -1;
     unsigned writesBeforeUnplug = 0;  ///< 0: not armed
+    std::int64_t callDelayNs = 0;     ///< this device's USB cost per call, on top of the world's
 
     // Chip.
     ULONG baudRate = 9600;

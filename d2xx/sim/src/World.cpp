@@ -1,5 +1,6 @@
 #include "World.h"
 
+#include "TableInstaller.h"
 #include "ftsim/Time.h"
 
 namespace ftsim {
@@ -10,6 +11,9 @@ std::unique_ptr<World>& worldSlot() {
     return slot;
 }
 std::uintptr_t g_nextToken = 0x7f5100;
+/// Whether the world's content is decided: set up through the control
+/// interface, or taken from the environment.
+bool g_settled = false;
 }  // namespace
 
 std::mutex& worldMutex() {
@@ -18,10 +22,20 @@ std::mutex& worldMutex() {
 }
 
 World& world() {
+    g_settled = true;
+    return *worldSlot();
+}
+
+World& d2xxWorld() {
+    if (!g_settled) {
+        g_settled = true;
+        TableInstaller::installFromEnvironment(*worldSlot());
+    }
     return *worldSlot();
 }
 
 void replaceWorld() {
+    g_settled = true;
     worldSlot() = std::make_unique<World>();
 }
 

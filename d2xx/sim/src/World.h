@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "SimDevice.h"
@@ -43,12 +45,19 @@ public:
     std::int64_t callDelayNs = 0;
     std::int64_t writeDelayNs = 0;
     DWORD listedCount = 0;  ///< devices counted by the last FT_CreateDeviceInfoList
+    /// VCD files (device, path) to write when the program ends.
+    std::vector<std::pair<int, std::string>> exitTraces;
 };
 
 /// The lock around the world.
 std::mutex& worldMutex();
-/// The current world; call with worldMutex() held.
+/// The current world, for the control interface: once it has been reached
+/// this way the environment no longer decides it. Call with worldMutex() held.
 World& world();
+/// The current world, for the D2XX functions: the first call of a program
+/// that never set the world up builds it from FTSIM_DEVICES. Call with
+/// worldMutex() held.
+World& d2xxWorld();
 /// Installs a fresh, empty world; call with worldMutex() held.
 void replaceWorld();
 /// Whether a C++ Bench owns the world; call with worldMutex() held.
