@@ -2,25 +2,45 @@
 
 #include <cmath>
 
+namespace {
+
+// Whole counts from the start to the target `degrees`, moving on from
+// `position` counts, as the plug-in rounds an increment: halves up.
+long countsTo(float degrees, long position, double degreesPerCount) {
+    return position + long(0.5 + (std::fabs(double(degrees)) - double(position) * degreesPerCount) /
+                                     degreesPerCount);
+}
+
+}  // namespace
+
 SpinPlan::SpinPlan(const Setup& setup) : m_setup(setup) {
     const double sign = setup.counterclockwise ? -1.0 : 1.0;
-    const double start = angleOf(setup.tableAt, setup.shots);
     const double degreesPerCount =
         setup.countsPerRevolution == 0 ? 0.0 : 360.0 / setup.countsPerRevolution;
-    // Where the plug-in keeps the table after each move: whole counts from
-    // the start, as it rounds every increment half up.
-    double position = 0.0;
+    // Where an unbroken session puts the table at each shot, in counts from
+    // the start; a table standing at a shot stands there, so a resumed
+    // session ends exactly where an unbroken one would.
+    std::vector<long> reached(setup.shots + 1, 0);
+    for (unsigned number = 1; number <= setup.shots && degreesPerCount > 0.0; ++number) {
+        reached[number] = countsTo(float(angleOf(number, setup.shots)), reached[number - 1],
+                                   degreesPerCount);
+    }
+    const long start = setup.tableAt <= setup.shots ? reached[setup.tableAt] : 0;
+    long position = start;
     for (unsigned number = setup.from; number <= setup.shots; ++number) {
         Shot shot;
         shot.number = number;
         shot.angle = sign * angleOf(number, setup.shots);
-        const double fromHere = angleOf(number, setup.shots) - start;
         // A whole turn from the start is asked for as exactly 360, which the
         // plug-in takes as a full revolution rather than as no move.
-        shot.target = float(sign * (setup.tableAt == 0 && number == setup.shots ? 360.0 : fromHere));
+        const double fromHere = setup.tableAt == 0
+                                    ? angleOf(number, setup.shots)
+                                    : angleOf(number, setup.shots) - double(start) * degreesPerCount;
+        shot.target = float(sign * fromHere);
         if (std::fabs(shot.target) > 0.01f && degreesPerCount > 0.0) {
-            shot.counts = long(0.5 + (std::fabs(double(shot.target)) - position) / degreesPerCount);
-            position += double(shot.counts) * degreesPerCount;
+            const long at = start + countsTo(shot.target, position - start, degreesPerCount);
+            shot.counts = at - position;
+            position = at;
         }
         m_shots.push_back(shot);
     }
