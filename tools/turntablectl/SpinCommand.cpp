@@ -125,7 +125,8 @@ CLI::App* addSpinCommand(CLI::App& app, SpinOptions& options) {
     CLI::Option* onShot =
         spin->add_option("--on-shot", options.onShot,
                          "Shell command run at each stop (after the shutter pulse with "
-                         "--shutter); the spin goes on when it exits 0 and stops otherwise");
+                         "--shutter), with TURNTABLECTL_SHOT, _SHOTS, _ANGLE and _MODEL set; "
+                         "the spin goes on when it exits 0 and stops otherwise");
     spin->add_option("--on-shot-timeout", options.onShotTimeoutSeconds,
                      "Seconds the on-shot command may take before it is ended (default: no limit)")
         ->check(CLI::PositiveNumber)
