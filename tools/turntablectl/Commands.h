@@ -8,18 +8,8 @@
 // One function per command; each returns the exit status (ExitCodes.h) or
 // throws CommandFailure.
 
-/// `list`: what discovery answers.
+/// `list`: what discovery answers. (`spin` registers and runs itself: SpinCommand.h.)
 int runList(CommandContext& context, bool json);
-
-struct SpinOptions {
-    unsigned shots = 24;
-    std::optional<double> step;         ///< degrees per shot, instead of shots
-    bool shutter = false;               ///< release the shutter at each stop
-    unsigned settleMilliseconds = 300;  ///< wait after each stop before the shot
-    bool counterclockwise = false;
-};
-/// `spin`: a host-driven stepped spin of one revolution.
-int runSpin(CommandContext& context, const SpinOptions& options);
 
 struct RotateOptions {
     std::optional<int> counts;

@@ -7,6 +7,7 @@
 #include "CommandFailure.h"
 #include "Commands.h"
 #include "ExitCodes.h"
+#include "MotionChecks.h"
 
 namespace {
 
@@ -45,14 +46,11 @@ int runRotate(CommandContext& context, const RotateOptions& options) {
     const bool wantsCounterclockwise =
         options.counterclockwise || (options.counts && *options.counts < 0) ||
         (options.degrees && *options.degrees < 0) || (options.toAngle && *options.toAngle < 0);
-    if (wantsCounterclockwise && !session.canMoveCounterclockwise()) {
-        throw CommandFailure(EXIT_RUNTIME_FAILURE, opened.label + " turns clockwise only");
+    if (wantsCounterclockwise) {
+        MotionChecks::requireCounterclockwise(session, opened);
     }
-    if (opened.counts == 0 && !options.continuous) {
-        throw CommandFailure(EXIT_RUNTIME_FAILURE,
-                             opened.label +
-                                 " has no preset counts per revolution; name them "
-                                 "with --counts");
+    if (!options.continuous) {
+        MotionChecks::requireCountsPerRevolution(opened);
     }
 
     std::string what;

@@ -14,13 +14,14 @@
 #include "ExitCodes.h"
 #include "InterruptSignal.h"
 #include "ModelCatalogue.h"
+#include "SpinCommand.h"
 
 namespace {
 
 const char* kExitCodes =
     "Exit status: 0 done, 1 failure (plug-in, move, shutter or EEPROM), 2 bad arguments,\n"
     "3 no turntable found, 4 the turntable could not be opened, 5 model row out of range,\n"
-    "130 stopped by Ctrl-C.";
+    "6 spin's on-shot command failed, 7 it timed out, 130 stopped by Ctrl-C.";
 
 void addCommonOptions(CLI::App& app, CommonOptions& o) {
     app.add_option("--plugin", o.pluginPath,
@@ -87,19 +88,8 @@ int main(int argc, char** argv) {
     list->add_flag("--json", listJson, "Answer in JSON");
 
     SpinOptions spin;
-    CLI::App* spinCommand =
-        app.add_subcommand("spin", "Stepped spin of one revolution, stopping for each shot");
-    CLI::Option* shots = spinCommand->add_option("--shots", spin.shots, "Shots in the turn")
-                             ->check(CLI::PositiveNumber);
-    spinCommand->add_option("--step", spin.step, "Degrees between shots (divides 360)")
-        ->excludes(shots)
-        ->check(CLI::PositiveNumber);
-    spinCommand->add_flag("--shutter", spin.shutter, "Release the camera's shutter at each stop");
-    spinCommand
-        ->add_option("--settle", spin.settleMilliseconds,
-                     "Milliseconds to wait after each stop before the shot")
-        ->capture_default_str();
-    spinCommand->add_flag("--ccw", spin.counterclockwise, "Turn counter-clockwise");
+    spin.commandLine.assign(argv, argv + argc);
+    CLI::App* spinCommand = addSpinCommand(app, spin);
 
     RotateOptions rotate;
     CLI::App* rotateCommand = app.add_subcommand("rotate", "Turn once, or until Ctrl-C");

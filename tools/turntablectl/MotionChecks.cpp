@@ -1,0 +1,22 @@
+#include "MotionChecks.h"
+
+#include "CommandFailure.h"
+
+namespace MotionChecks {
+
+void requireCountsPerRevolution(const CommandContext::Opened& opened) {
+    if (opened.counts == 0) {
+        throw CommandFailure(EXIT_RUNTIME_FAILURE,
+                             opened.label +
+                                 " has no preset counts per revolution; name them "
+                                 "with --counts-per-rev");
+    }
+}
+
+void requireCounterclockwise(HostSession& session, const CommandContext::Opened& opened) {
+    if (!session.canMoveCounterclockwise()) {
+        throw CommandFailure(EXIT_RUNTIME_FAILURE, opened.label + " turns clockwise only");
+    }
+}
+
+}  // namespace MotionChecks
