@@ -184,10 +184,11 @@ int runSpin(CommandContext& context, const SpinOptions& options) {
 
     const SpinPlan plan(
         {shots, options.from, options.tableAt, opened.counts, options.counterclockwise});
-    const std::optional<ModelRow> model = ModelCatalogue::row(opened.modelRow);
-    const std::optional<double> expected = plan.expectedSeconds(
-        model && model->dcBoard, plugin.rotationSpeed(), options.settleMilliseconds,
-        options.shutter);
+    // Only a stepper board, the one that turns both ways, runs at a pace
+    // the plug-in sets; the DC counter board runs at its motor's.
+    const std::optional<double> expected =
+        plan.expectedSeconds(!session.canMoveCounterclockwise(), plugin.rotationSpeed(),
+                             options.settleMilliseconds, options.shutter);
     if (options.dryRun) {
         return printPlan(plan, opened, options, expected,
                          options.json ? std::string() : context.boardSummary());
