@@ -38,7 +38,6 @@ FTDIController::FTDIController(CompanyDeviceType deviceType)
       m_turntableProfile{false, false, false},
       m_companyDeviceType(deviceType),
       m_moveState(MoveState::Idle),
-      m_stateBeforeExclusive(MoveState::Idle),
       m_stopsUnderWay(0) {}
 
 FTDIController::~FTDIController() {

@@ -38,12 +38,14 @@
 ///       still drives the port: stop sequence, motor release, position)
 ///   Stopping --port work over--> Reporting (the report runs, no lock held)
 ///   Reporting --report returned--> Idle
-///   Reporting --start from that report's own thread--> Starting
-///   Idle or own Reporting --shutter / EEPROM write--> Exclusive --> back
+///   Reporting --start (from any thread)--> Starting
+///   Idle or Reporting --shutter / EEPROM write--> Exclusive
+///   Starting (refused) or Exclusive (over) --> Reporting while the last
+///       report runs, else Idle
 ///
-/// Starts are refused outside Idle (and the own Reporting of a move whose
-/// stop has not been asked) and while a stop or close is under way; a refused
-/// start changes nothing. Waits are on a condition variable, never polled,
+/// Starts are refused outside Idle and Reporting, from the report of a move
+/// whose stop has been asked, and while a stop or close is under way; a
+/// refused start changes nothing. Waits are on a condition variable, never polled,
 /// and never for a report that the waiting call did not cause.
 class FTDIController {
 public:
@@ -165,9 +167,9 @@ public:
     /// (virtual StartRotationThread). False without a device
     /// (TT_ERROR_NULL_HANDLE) and when Initialize refuses
     /// (TT_ERROR_INITIALIZATION_FAILED). Also false, with nothing called and
-    /// no code recorded, unless the move state is Idle, or Reporting on the
-    /// reporting worker's own thread (the next step of a host spin) with no
-    /// stop asked for that move; and while any stop or close is under way.
+    /// no code recorded, unless the move state is Idle or Reporting (the
+    /// ended move's port work is over); from the report of a move whose stop
+    /// has been asked; and while any stop or close is under way.
     /// Failure to create the thread propagates as std::system_error.
     bool startRotation();
 
@@ -275,8 +277,8 @@ protected:
     virtual bool StartRotationThread();
 
     /// Claims the port for a sequence that a move must not interleave with
-    /// (the shutter, EEPROM programming): true in Idle, and in Reporting on
-    /// the reporting worker's own thread; starts are refused until
+    /// (the shutter, EEPROM programming): true in Idle and in Reporting;
+    /// starts are refused until
     /// endExclusivePortWork(). False (nothing claimed) otherwise or without a
     /// device.
     bool beginExclusivePortWork();
@@ -403,7 +405,8 @@ private:
     void waitForExclusiveWork(std::unique_lock<std::mutex>& lock);
     std::vector<FTDIThread*> takeFinishedWorkers(std::thread::id self);
     static void joinAndRelease(std::vector<FTDIThread*>& workers);
-    void leaveStarting(MoveState back);
+    void leaveStarting();
+    MoveState restingState() const;
 
     const CompanyDeviceType m_companyDeviceType;
 
@@ -416,8 +419,6 @@ private:
     /// Signalled on every change of state and on every finished worker.
     std::condition_variable m_moveChanged;
     MoveState m_moveState;
-    /// The state an Exclusive sequence returns to (Idle or Reporting).
-    MoveState m_stateBeforeExclusive;
     /// Stops and closes under way; starts are refused while any is.
     int m_stopsUnderWay;
     /// Every worker not yet joined: the current one and ended ones.

@@ -28,11 +28,14 @@ bool FTDIController::startAllowed(std::thread::id self) const {
         return false;
     if (m_moveState == MoveState::Idle)
         return true;
-    // The next step of a host spin, started from the report of the move that
-    // has just ended: its port work is over.
+    if (m_moveState != MoveState::Reporting)
+        return false;
+    // The port work of the ended move is over: the next move may start while
+    // its report runs, from a host thread the report has woken or from the
+    // report itself (the next step of a host spin), unless a stop was asked
+    // for that move, which ends the chain of starts from its report.
     const FTDIThread* current = m_rotationThread.load();
-    return m_moveState == MoveState::Reporting && current != nullptr &&
-           current->workerId == self && !current->stopAsked;
+    return current == nullptr || current->workerId != self || !current->stopAsked;
 }
 
 bool FTDIController::startRotation() {
@@ -44,13 +47,11 @@ bool FTDIController::prepareAndStartRotation(const std::function<void()>& prepar
         return SetFTDIError(TT_ERROR_NULL_HANDLE);
 
     const std::thread::id self = std::this_thread::get_id();
-    MoveState back;
     std::vector<FTDIThread*> ended;
     {
         std::lock_guard<std::mutex> lock(m_moveMutex);
         if (!startAllowed(self))
             return false;
-        back = m_moveState;
         m_moveState = MoveState::Starting;
         ended = takeFinishedWorkers(self);
     }
@@ -75,20 +76,27 @@ bool FTDIController::prepareAndStartRotation(const std::function<void()>& prepar
             Initialize() ? StartRotationThread() : SetFTDIError(TT_ERROR_INITIALIZATION_FAILED);
     } catch (...) {
         restore();
-        leaveStarting(back);
+        leaveStarting();
         throw;
     }
     if (!started) {
         restore();
-        leaveStarting(back);
+        leaveStarting();
     }
     return started;
 }
 
-void FTDIController::leaveStarting(MoveState back) {
+FTDIController::MoveState FTDIController::restingState() const {
+    // Once a start or an exclusive sequence gives up its state: Reporting if
+    // the last move's report still runs, Idle if it ended meanwhile.
+    const FTDIThread* current = m_rotationThread.load();
+    return current != nullptr && !current->finished ? MoveState::Reporting : MoveState::Idle;
+}
+
+void FTDIController::leaveStarting() {
     std::lock_guard<std::mutex> lock(m_moveMutex);
     if (m_moveState == MoveState::Starting)
-        m_moveState = back;
+        m_moveState = restingState();
     m_moveChanged.notify_all();
 }
 
@@ -260,12 +268,9 @@ bool FTDIController::beginExclusivePortWork() {
     if (!holdsHandle())
         return false;
     std::lock_guard<std::mutex> lock(m_moveMutex);
-    const FTDIThread* current = m_rotationThread.load();
-    const bool ownReport = m_moveState == MoveState::Reporting && current != nullptr &&
-                           current->workerId == std::this_thread::get_id();
-    if (m_stopsUnderWay > 0 || (m_moveState != MoveState::Idle && !ownReport))
+    if (m_stopsUnderWay > 0 ||
+        (m_moveState != MoveState::Idle && m_moveState != MoveState::Reporting))
         return false;
-    m_stateBeforeExclusive = m_moveState;
     m_moveState = MoveState::Exclusive;
     return true;
 }
@@ -273,7 +278,7 @@ bool FTDIController::beginExclusivePortWork() {
 void FTDIController::endExclusivePortWork() {
     std::lock_guard<std::mutex> lock(m_moveMutex);
     if (m_moveState == MoveState::Exclusive)
-        m_moveState = m_stateBeforeExclusive;
+        m_moveState = restingState();
     m_moveChanged.notify_all();
 }
 

@@ -100,9 +100,9 @@ public:
     /// Turns to `anglePos` degrees from the origin, clockwise for a positive
     /// angle, counter-clockwise for a negative one; an angle within 0.01 of
     /// zero (or NaN) does nothing. Returns at once, always true; the move
-    /// runs on a worker thread. [any thread; Idle, or from the callback of
-    /// the move that has just ended unless a stop was asked for it] starts;
-    /// otherwise (a move starting, running, stopping or being reported, a
+    /// runs on a worker thread. [any thread; Idle, or while the last move is
+    /// being reported (but not from the callback of a move whose stop was
+    /// asked)] starts; otherwise (a move starting, running or stopping, a
     /// shot or EEPROM write, a stop or close under way) refused, and the
     /// direction and bookkept target stay as they were.
     bool rotateDeviceToAngle(float anglePos) override;
@@ -165,11 +165,11 @@ public:
     bool isMotorEnableActiveHigh() const;
     bool isLockMotorWhenIdle() const;
     /// Fires the camera's focus and shutter lines (stepper boards only).
-    /// [any thread; Idle, or from the callback] takes a second, during which
-    /// starts are refused; refused (false) while a move runs.
+    /// [any thread; Idle, or while a report runs] takes a second, during
+    /// which starts are refused; refused (false) while a move runs.
     bool shutterReleaseCameraHardware();
     /// Stores `writtenId` (a catalogue row) as the turntable's identity record.
-    /// [any thread; Idle, or from the callback] starts are refused meanwhile;
+    /// [any thread; Idle, or while a report runs] starts are refused meanwhile;
     /// refused (false, nothing written) while a move runs, so that EEPROM
     /// programming never stalls a move's pulses.
     bool writeToEEPROM(short writtenId);
