@@ -45,8 +45,8 @@
 ///
 /// Starts are refused outside Idle and Reporting, from the report of a move
 /// whose stop has been asked, and while a stop or close is under way; a
-/// refused start changes nothing. Waits are on a condition variable, never polled,
-/// and never for a report that the waiting call did not cause.
+/// refused start changes nothing. Waits are on a condition variable, never
+/// polled; only stopRotation and the destructor wait for host code (a report).
 class FTDIController {
 public:
     /// The kind of device sought or identified by the identity record.
@@ -181,16 +181,17 @@ public:
 
     /// Stops the current move and returns once it has ended: a running move
     /// gets its flag cleared, and the call waits for its stop sequence and its
-    /// end-of-move report. A move that has already ended and is being
-    /// reported is not waited for (the report may be waiting for this very
-    /// thread), but a start from that report is refused. False only without a
-    /// device (TT_ERROR_NULL_HANDLE). Starts are refused while it runs. From
-    /// the reporting worker itself it stops a move that report started and
-    /// returns at once for its own.
+    /// end-of-move report, also one already under way; a start from that
+    /// report is refused, so the wait is one period plus the report. A report
+    /// that waits for the thread calling this therefore deadlocks: such hosts
+    /// use cancelRotation. False only without a device (TT_ERROR_NULL_HANDLE).
+    /// Starts are refused while it runs. From the reporting worker itself it
+    /// stops a move that report started and returns at once for its own.
     bool stopRotation();
 
     /// stopRotation without the stopped move's report: the stop waits for
-    /// port work only, never for host code. Works without a device.
+    /// port work only, never for host code, and a report already under way
+    /// is not waited for (a start from it is refused). Works without a device.
     void cancelRotation();
 
     /// True while some worker has not finished its report, so that the owner

@@ -8,9 +8,9 @@
 // Why nothing deadlocks and nothing is used after it is freed:
 // - The move lock is never held across a Wait, a join, Initialize or the
 //   report, so a report may call back into any operation.
-// - A call waits only for port work (bounded) or for the report of a move it
-//   stopped itself; never for a report that was already under way, which may
-//   be waiting for the caller.
+// - A cancel or close waits only for port work (bounded), never for host
+//   code; a plain stop also waits for the stopped move's report, a report
+//   under way included.
 // - A worker is joined only once it has finished its report; after that it
 //   touches nothing of the controller, so the join is short. Each worker is
 //   joined by exactly one thread: the one that took it out of m_workers.
@@ -196,8 +196,11 @@ bool FTDIController::stopCurrentMove(std::unique_lock<std::mutex>& lock, bool si
 
     const bool portWorkLeft = m_moveState == MoveState::Running ||
                               m_moveState == MoveState::Stopping;
-    if (!portWorkLeft)
-        return false;  // ended by itself; its report may be waiting for us
+    // A cancel never waits for a report that was under way before it came:
+    // that report may be waiting for this very thread. A plain stop does,
+    // as it always waited for the stopped worker's callback.
+    if (!portWorkLeft && silent)
+        return false;
     current->isThreadRunning.store(false);
     ++current->waiters;
     // Its report included; a silenced move has none, so then this is the
