@@ -37,11 +37,11 @@ FTDIController::FTDIController(CompanyDeviceType deviceType)
       m_rotationThread(nullptr),
       m_turntableProfile{false, false, false},
       m_companyDeviceType(deviceType),
-      m_retiredThread(nullptr),
-      m_startingThread() {}
+      m_moveState(MoveState::Idle),
+      m_stopsUnderWay(0) {}
 
 FTDIController::~FTDIController() {
-    releaseWorkers(true);
+    stopRotationWorker();
 }
 
 bool FTDIController::SetFTDIError(ENUM_ERROR error) {

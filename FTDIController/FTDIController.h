@@ -2,7 +2,9 @@
 #define FTDI_CONTROLLER_H
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,13 +22,31 @@
 /// the start/stop protocol of the rotation worker whose body each motor driver
 /// (HxDCMotor, HxStepperMotor) supplies.
 ///
-/// Threads: the host calls the public operations; one worker per controller
-/// runs a move. Every port access (the handle, the shadow byte, the D2XX call)
-/// is serialised by an internal lock held for that single access only, never
-/// across a Wait. Parameters and angles that the worker and the host share are
-/// atomics. Subclasses must therefore touch m_ftdiHandle and m_packet only
-/// through the operations of this class (GetPacket, SetMaskBits,
-/// writeChipByte, ...), never directly.
+/// Threads: the host calls the public operations from any thread; one worker
+/// per move runs it and then reports its end. Every port access (the handle,
+/// the shadow byte, the D2XX call) is serialised by an internal lock held for
+/// that single access only, never across a Wait. Parameters and angles that
+/// the worker and the host share are atomics. Subclasses must therefore touch
+/// m_ftdiHandle and m_packet only through the operations of this class
+/// (GetPacket, SetMaskBits, writeChipByte, ...), never directly.
+///
+/// A move's life is one state machine, kept under one lock, with every
+/// transition in FTDIWorker.cpp:
+///
+///   Idle --start--> Starting --worker launched--> Running
+///   Running --stop, or the motion is over--> Stopping (flag false, the worker
+///       still drives the port: stop sequence, motor release, position)
+///   Stopping --port work over--> Reporting (the report runs, no lock held)
+///   Reporting --report returned--> Idle
+///   Reporting --start (from any thread)--> Starting
+///   Idle or Reporting --shutter / EEPROM write--> Exclusive
+///   Starting (refused) or Exclusive (over) --> Reporting while the last
+///       report runs, else Idle
+///
+/// Starts are refused outside Idle and Reporting, from the report of a move
+/// whose stop has been asked, and while a stop or close is under way; a
+/// refused start changes nothing. Waits are on a condition variable, never
+/// polled; only stopRotation and the destructor wait for host code (a report).
 class FTDIController {
 public:
     /// The kind of device sought or identified by the identity record.
@@ -62,6 +82,13 @@ public:
     /// The worker of one move: a thread plus its running flag (FTDIThread.h).
     struct FTDIThread;
 
+    /// What a driver supplies for a move: the motion alone, on the worker
+    /// thread. `counts` is the length read once at the start (0: until
+    /// stopped); the motion ends when it is done or IsRotationRequested()
+    /// turns false. Everything after (flag, motor release, position, report)
+    /// is the base's.
+    using RotationMotion = void (*)(FTDIController* controller, uint32_t counts);
+
     /// Error codes of the device layer, kept in m_lastError.
     enum ENUM_ERROR : int32_t {
         TT_ERROR_OK = 0,
@@ -75,13 +102,13 @@ public:
         TT_ERROR_UNDEFINED_COUNTS_PER_REVOLUTION = 8,
     };
 
-    /// Does not close the device (the owner calls closeDevice first). It joins
-    /// and releases an ended or retired worker; a worker that still runs is
-    /// stopped and joined as a last resort, but subclasses must stop it in
-    /// their own destructor (stopRotationWorker) because the worker uses them.
-    /// Called on a worker's own thread (from its end-of-move callback) the
-    /// destructor cannot join that thread: it detaches it, which is safe
-    /// because the worker only returns after its callback.
+    /// Does not close the device (the owner calls closeDevice first). Stops a
+    /// move still running without reporting it, waits for every worker to be
+    /// out (a report under way included) and joins it; subclasses stop their
+    /// move in their own destructor (stopRotationWorker) because the motion
+    /// uses them. Run on a worker's own thread (the report destroys the
+    /// object) it detaches that one worker, which then returns from the
+    /// report without touching the object again.
     virtual ~FTDIController();
 
     FTDIController(const FTDIController&) = delete;
@@ -107,13 +134,19 @@ public:
     virtual bool openDevice(int index, std::wstring* errorString);
 
     /// Closes the handle (also a null one) and forgets it. A move still
-    /// running is stopped and joined first, so no worker uses a closed handle.
+    /// running is stopped first without a report, and its port work waited
+    /// for, so no worker uses a closed handle; a report already under way is
+    /// not waited for (it no longer uses the port), and cannot start a move.
+    /// Shutter or EEPROM work of another thread is waited for. From any
+    /// thread, the report's included.
     void closeDevice();
 
     /// Stores the identity record (signature 0xF4D1, version 1, this object's
     /// kind, writtenId) in the first 8 bytes of the EEPROM user area. A user
     /// area below 8 bytes is enlarged by emptying the serial number and the
-    /// manufacturer id, at most once per call.
+    /// manufacturer id, at most once per call. The EEPROM programming is slow,
+    /// so it is refused (false, nothing written) while a move runs, and holds
+    /// starts off while it runs; the port lock is taken for each access only.
     bool writeToEEPROM(short writtenId);
 
     /// True when the user area starts with a valid record of this object's
@@ -132,24 +165,42 @@ public:
 
     /// Prepares the board (virtual Initialize) and starts the driver's worker
     /// (virtual StartRotationThread). False without a device
-    /// (TT_ERROR_NULL_HANDLE), when Initialize refuses
-    /// (TT_ERROR_INITIALIZATION_FAILED), and while a move is still running: a
-    /// running move is left alone, Initialize is not called and no code is
-    /// recorded; likewise while another thread's start is between these
-    /// checks and its launch. An ended worker is joined before Initialize, so its last pin
-    /// writes never mix with the next move's. Also refused, the same way, on
-    /// the thread of a worker that has already started its successor once
-    /// that successor has ended. Failure to create the thread propagates as
-    /// std::system_error.
+    /// (TT_ERROR_NULL_HANDLE) and when Initialize refuses
+    /// (TT_ERROR_INITIALIZATION_FAILED). Also false, with nothing called and
+    /// no code recorded, unless the move state is Idle or Reporting (the
+    /// ended move's port work is over); from the report of a move whose stop
+    /// has been asked; and while any stop or close is under way.
+    /// Failure to create the thread propagates as std::system_error.
     bool startRotation();
 
-    /// Clears the running flag, waits until the worker (its end-of-move
-    /// callback included) has returned and releases it; repeats while that
-    /// callback started another move, so it returns with no worker running.
-    /// False only without a device (TT_ERROR_NULL_HANDLE). True and nothing
-    /// done when no worker is held. Called on the worker's own thread it only
-    /// clears the flag of a running move and returns.
+    /// startRotation with the move's parameters set inside the same step:
+    /// `prepare` runs only once the start is allowed (so no other start can
+    /// slip in between), and whatever it changed of the direction, the count
+    /// and the target angle is put back when the start fails or is refused.
+    bool prepareAndStartRotation(const std::function<void()>& prepare);
+
+    /// Stops the current move and returns once it has ended: a running move
+    /// gets its flag cleared, and the call waits for its stop sequence and its
+    /// end-of-move report, also one already under way; a start from that
+    /// report is refused, so the wait is one period plus the report. A report
+    /// that waits for the thread calling this therefore deadlocks: such hosts
+    /// use cancelRotation. False only without a device (TT_ERROR_NULL_HANDLE).
+    /// Starts are refused while it runs. From the reporting worker itself it
+    /// stops a move that report started and returns at once for its own.
     bool stopRotation();
+
+    /// stopRotation without the stopped move's report: the stop waits for
+    /// port work only, never for host code, and a report already under way
+    /// is not waited for (a start from it is refused). Works without a device.
+    void cancelRotation();
+
+    /// True while some worker has not finished its report, so that the owner
+    /// knows whether destroying this object would have to wait for one.
+    bool HasWorkerInFlight() const;
+
+    /// What the end of every move that is not cancelled calls, on the worker
+    /// thread, with no lock held. Set once, before the first move.
+    void SetMoveEndReport(std::function<void()> report);
 
     /// The running flag of the held worker; false when none is held.
     bool IsTurntableRotating() const;
@@ -226,6 +277,14 @@ protected:
     /// launchRotationWorker.
     virtual bool StartRotationThread();
 
+    /// Claims the port for a sequence that a move must not interleave with
+    /// (the shutter, EEPROM programming): true in Idle and in Reporting;
+    /// starts are refused until
+    /// endExclusivePortWork(). False (nothing claimed) otherwise or without a
+    /// device.
+    bool beginExclusivePortWork();
+    void endExclusivePortWork();
+
     /// Stores error in m_lastError and returns false, for every code.
     bool SetFTDIError(ENUM_ERROR error);
 
@@ -264,29 +323,19 @@ protected:
     // ---- Worker protocol for the drivers ----
 
     /// The one way a driver's StartRotationThread starts its worker, which
-    /// runs worker(this). Releases an ended previous worker first (joins it,
-    /// or, when called on that worker's own thread from its end-of-move
-    /// callback, keeps it as retired for a later start from another thread,
-    /// stopRotation or the destructor to join). Refuses with false while a
-    /// move is running, and on the thread of a worker that has already started
-    /// its successor when that successor has ended (joining it there could
-    /// deadlock). The new worker sees its flag true and m_rotationThread
-    /// holding its object from its first read on. If the thread cannot be
-    /// created, m_rotationThread is restored and std::system_error propagates.
-    bool launchRotationWorker(void (*worker)(FTDIController*));
+    /// runs motion(this, counts) and then the end of the move. Only valid
+    /// inside startRotation (the state is Starting); the worker sees its flag
+    /// true and m_rotationThread holding it from its first read on. If the
+    /// thread cannot be created, nothing changes and std::system_error
+    /// propagates.
+    bool launchRotationWorker(RotationMotion motion);
 
-    /// Stops and joins a running worker and releases every held one; for the
-    /// drivers' destructors, so that no worker outlives the driver. Works with
-    /// the device closed. On a worker's own thread it only clears the flag.
+    /// Cancels a running move and waits for every worker to be out; for the
+    /// drivers' destructors, so that no motion outlives the driver it uses.
     void stopRotationWorker();
 
-    /// Worker side, lock-free: whether the current move is to go on
-    /// (m_rotationThread.load()->isThreadRunning.load()). Call only from the
-    /// worker while its move has not ended.
+    /// Motion side, lock-free: whether the current move is to go on.
     bool IsRotationRequested() const;
-    /// Worker side, lock-free: ends the move's running flag. After this (and
-    /// the end-of-move steps) the worker must not touch m_rotationThread again.
-    void EndRotationFlag();
 
     // ---- Constants ----
 
@@ -327,6 +376,7 @@ protected:
     std::atomic<unsigned int> m_nRotationSpeed;
     std::atomic<bool> m_bLockMotorWhenIdle;
     /// The worker of the current or last move; null when none is held.
+    /// Written under the move lock, read lock-free by the motion.
     std::atomic<FTDIThread*> m_rotationThread;
     TurntableProfile m_turntableProfile;
 
@@ -342,27 +392,39 @@ private:
     static const uint16_t EEPROM_SIGNATURE = 62673;
     static const int16_t EEPROM_VERSION = 1;
 
+    /// The states of the move lifecycle; see the class comment.
+    enum class MoveState { Idle, Starting, Running, Stopping, Reporting, Exclusive };
+
     bool writeChipByteLocked(unsigned char byteToWrite);
-    bool readRecordLocked(short* writtenId);
-    bool releaseEndedWorkers(std::unique_lock<std::mutex>& lock, FTDIThread*& current);
-    void releaseWorkers(bool detachOwnThread);
-    void joinAndRelease(std::unique_lock<std::mutex>& lock, FTDIThread* ended);
-    void awaitOtherJoiner(std::unique_lock<std::mutex>& lock);
-    void endStart(std::thread::id starter);
+    bool readRecord(short* writtenId);
+    bool writeRecord(short writtenId);
+    bool holdsHandle() const;
+
+    void runMove(FTDIThread* self);
+    bool startAllowed(std::thread::id self) const;
+    bool stopCurrentMove(std::unique_lock<std::mutex>& lock, bool silent);
+    void waitForExclusiveWork(std::unique_lock<std::mutex>& lock);
+    std::vector<FTDIThread*> takeFinishedWorkers(std::thread::id self);
+    static void joinAndRelease(std::vector<FTDIThread*>& workers);
+    void leaveStarting();
+    MoveState restingState() const;
 
     const CompanyDeviceType m_companyDeviceType;
 
     /// Serialises every port access; held for one access only.
     mutable std::mutex m_portMutex;
-    /// Guards the worker bookkeeping; never held across a join, a Wait or a
-    /// callout.
-    mutable std::mutex m_threadMutex;
-    /// An ended worker that started its successor from its own thread and so
-    /// could not be joined then.
-    FTDIThread* m_retiredThread;
-    /// The thread inside startRotation between its checks and the launch of
-    /// its worker; other starts are refused meanwhile. Under m_threadMutex.
-    std::thread::id m_startingThread;
+
+    /// The move lock: guards the lifecycle fields below and those of every
+    /// FTDIThread. Never held across a Wait, a join, Initialize or a report.
+    mutable std::mutex m_moveMutex;
+    /// Signalled on every change of state and on every finished worker.
+    std::condition_variable m_moveChanged;
+    MoveState m_moveState;
+    /// Stops and closes under way; starts are refused while any is.
+    int m_stopsUnderWay;
+    /// Every worker not yet joined: the current one and ended ones.
+    std::vector<FTDIThread*> m_workers;
+    std::function<void()> m_moveEndReport;
 };
 
 #include "FTDIThread.h"

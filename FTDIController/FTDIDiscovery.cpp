@@ -71,7 +71,10 @@ FTDIController::DeviceIndexes FTDIController::availableDeviceIndexes(const char*
         {
             std::lock_guard<std::mutex> lock(probe.m_portMutex);
             probe.m_ftdiHandle = record.ftHandle;
-            found = probe.readRecordLocked(&writtenId);
+        }
+        found = probe.readRecord(&writtenId);
+        {
+            std::lock_guard<std::mutex> lock(probe.m_portMutex);
             probe.m_ftdiHandle = nullptr;
         }
         if (found)
@@ -122,13 +125,4 @@ bool FTDIController::openDevice(int index, std::wstring* errorString) {
     }
     m_ftdiHandle = nullptr;
     return false;
-}
-
-void FTDIController::closeDevice() {
-    // A worker still running would go on using the handle after it is closed.
-    stopRotationWorker();
-
-    std::lock_guard<std::mutex> lock(m_portMutex);
-    FT_Close(m_ftdiHandle);
-    m_ftdiHandle = nullptr;
 }

@@ -15,23 +15,31 @@ void writeLittleEndian(unsigned char* bytes, uint16_t value) {
 
 }  // namespace
 
+// Every D2XX call here takes the port lock for itself alone, so that a move's
+// step pulses are never held up for longer than one access.
+
 bool FTDIController::readFromEEPROM(short* writtenId) {
-    std::lock_guard<std::mutex> lock(m_portMutex);
-    return readRecordLocked(writtenId);
+    return readRecord(writtenId);
 }
 
-bool FTDIController::readRecordLocked(short* writtenId) {
+bool FTDIController::readRecord(short* writtenId) {
     DWORD userAreaSize = 0;
-    if (FT_EE_UASize(m_ftdiHandle, &userAreaSize) != FT_OK)
-        return false;
+    {
+        std::lock_guard<std::mutex> lock(m_portMutex);
+        if (FT_EE_UASize(m_ftdiHandle, &userAreaSize) != FT_OK)
+            return false;
+    }
     if (userAreaSize < RECORD_SIZE)
         return false;
 
     unsigned char bytes[RECORD_SIZE] = {};
     DWORD bytesRead = 0;
-    if (FT_EE_UARead(m_ftdiHandle, bytes, RECORD_SIZE, &bytesRead) != FT_OK ||
-        bytesRead != RECORD_SIZE)
-        return false;
+    {
+        std::lock_guard<std::mutex> lock(m_portMutex);
+        if (FT_EE_UARead(m_ftdiHandle, bytes, RECORD_SIZE, &bytesRead) != FT_OK ||
+            bytesRead != RECORD_SIZE)
+            return false;
+    }
 
     EEPROMData record;
     record.signature = readLittleEndian(bytes);
@@ -50,7 +58,16 @@ bool FTDIController::readRecordLocked(short* writtenId) {
 }
 
 bool FTDIController::writeToEEPROM(short writtenId) {
-    std::lock_guard<std::mutex> lock(m_portMutex);
+    // Programming takes long: it may neither run under a move nor let one
+    // start meanwhile.
+    if (!beginExclusivePortWork())
+        return false;
+    const bool written = writeRecord(writtenId);
+    endExclusivePortWork();
+    return written;
+}
+
+bool FTDIController::writeRecord(short writtenId) {
 
     EEPROMData record;
     record.signature = EEPROM_SIGNATURE;
@@ -69,10 +86,15 @@ bool FTDIController::writeToEEPROM(short writtenId) {
     // given up on too rather than reprogrammed again.
     for (bool reprogrammed = false;; reprogrammed = true) {
         DWORD userAreaSize = 0;
-        if (FT_EE_UASize(m_ftdiHandle, &userAreaSize) != FT_OK)
-            return false;
-        if (userAreaSize >= RECORD_SIZE)
+        {
+            std::lock_guard<std::mutex> lock(m_portMutex);
+            if (FT_EE_UASize(m_ftdiHandle, &userAreaSize) != FT_OK)
+                return false;
+        }
+        if (userAreaSize >= RECORD_SIZE) {
+            std::lock_guard<std::mutex> lock(m_portMutex);
             return FT_EE_UAWrite(m_ftdiHandle, bytes, RECORD_SIZE) == FT_OK;
+        }
 
         // The strings share the EEPROM with the user area: emptying the serial
         // number and the manufacturer id frees room for the record.
@@ -88,8 +110,11 @@ bool FTDIController::writeToEEPROM(short writtenId) {
         data.ManufacturerId = manufacturerId;
         data.Description = description;
         data.SerialNumber = serialNumber;
-        if (FT_EE_Read(m_ftdiHandle, &data) != FT_OK)
-            return false;
+        {
+            std::lock_guard<std::mutex> lock(m_portMutex);
+            if (FT_EE_Read(m_ftdiHandle, &data) != FT_OK)
+                return false;
+        }
         if (manufacturerId[0] == '\0' && serialNumber[0] == '\0')
             return false;
         if (reprogrammed)
@@ -98,7 +123,10 @@ bool FTDIController::writeToEEPROM(short writtenId) {
         char empty[1] = {'\0'};
         data.SerialNumber = empty;
         data.ManufacturerId = empty;
-        if (FT_EE_Program(m_ftdiHandle, &data) != FT_OK)
-            return false;
+        {
+            std::lock_guard<std::mutex> lock(m_portMutex);
+            if (FT_EE_Program(m_ftdiHandle, &data) != FT_OK)
+                return false;
+        }
     }
 }

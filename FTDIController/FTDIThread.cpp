@@ -1,7 +1,15 @@
 #include "FTDIThread.h"
 
 FTDIController::FTDIThread::FTDIThread()
-    : std::thread(), isThreadRunning(true), joinClaimed(false) {}
+    : std::thread(),
+      isThreadRunning(true),
+      workerId(),
+      motion(nullptr),
+      stopAsked(false),
+      silent(false),
+      finished(false),
+      waiters(0),
+      ownerGone(nullptr) {}
 
 FTDIController::FTDIThread::FTDIThread(void (*function)(FTDIController*),
                                        FTDIController* controller)

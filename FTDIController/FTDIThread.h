@@ -8,11 +8,12 @@
 
 /// The worker of one move: the thread (the base object, joinable until joined)
 /// and its running flag, true while the move is meant to go on. Every load and
-/// store of the flag is sequentially consistent. The object must be joined (or,
-/// on its own thread, detached) before it is destroyed.
+/// store of the flag is sequentially consistent. The remaining fields are the
+/// move's own part of the lifecycle and are read and written only under the
+/// controller's move lock (FTDIWorker.cpp).
 struct FTDIController::FTDIThread : public std::thread {
     /// A worker not started yet, its flag already true: the controller
-    /// publishes it in m_rotationThread before calling start().
+    /// publishes it before calling start().
     FTDIThread();
     /// Sets the flag and starts function(controller) at once.
     FTDIThread(void (*function)(FTDIController*), FTDIController* controller);
@@ -23,10 +24,23 @@ struct FTDIController::FTDIThread : public std::thread {
 
     std::atomic<bool> isThreadRunning;
 
-    // Bookkeeping of the owning controller, guarded by its thread lock. The id
-    // is kept apart from the base so that reading it never races with join().
+    /// The worker's thread, kept apart from the base so that reading it never
+    /// races with join().
     std::thread::id workerId;
-    bool joinClaimed;
+    /// The motion this worker runs.
+    RotationMotion motion;
+    /// A stop has been asked for this move: a start from its report is refused.
+    bool stopAsked;
+    /// The end of this move is not reported (a cancel or a close stopped it).
+    bool silent;
+    /// The report is over: the thread touches nothing of the controller any
+    /// more and may be joined at once.
+    bool finished;
+    /// Threads waiting for this move to finish; it is not released meanwhile.
+    int waiters;
+    /// While the report runs: set to true by a destructor that runs on this
+    /// very thread, so that the worker returns without touching the object.
+    bool* ownerGone;
 };
 
 #endif  // FTDI_THREAD_H

@@ -2,64 +2,356 @@
 
 #include "FTDIController.h"
 
-// Who may release which worker, and why nothing deadlocks:
-// - An object leaves m_rotationThread or m_retiredThread only after it has
-//   been joined (or, on its own thread in the destructor, detached), so a
-//   worker that is still in its loop always finds its own object there.
-// - One joiner at a time per object (joinClaimed); others let go of the lock
-//   and look again a millisecond later until the joiner has released it.
-// - A retired worker (one that started its successor from its own thread)
-//   never joins and never waits: its successor may be joining it.
-// - The thread lock is never held across a join, a Wait or a callout.
+// The whole lifecycle of a move, every transition of the state machine
+// described at the class: who may do what in which state.
+//
+// Why nothing deadlocks and nothing is used after it is freed:
+// - The move lock is never held across a Wait, a join, Initialize or the
+//   report, so a report may call back into any operation.
+// - A cancel or close waits only for port work (bounded), never for host
+//   code; a plain stop also waits for the stopped move's report, a report
+//   under way included.
+// - A worker is joined only once it has finished its report; after that it
+//   touches nothing of the controller, so the join is short. Each worker is
+//   joined by exactly one thread: the one that took it out of m_workers.
+// - A worker never joins itself: the destructor, run from a worker's own
+//   report, detaches that one and tells it through ownerGone to return
+//   without touching the object.
+
+bool FTDIController::holdsHandle() const {
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    return m_ftdiHandle != nullptr;
+}
+
+bool FTDIController::startAllowed(std::thread::id self) const {
+    if (m_stopsUnderWay > 0)
+        return false;
+    if (m_moveState == MoveState::Idle)
+        return true;
+    if (m_moveState != MoveState::Reporting)
+        return false;
+    // The port work of the ended move is over: the next move may start while
+    // its report runs, from a host thread the report has woken or from the
+    // report itself (the next step of a host spin), unless a stop was asked
+    // for that move, which ends the chain of starts from its report.
+    const FTDIThread* current = m_rotationThread.load();
+    return current == nullptr || current->workerId != self || !current->stopAsked;
+}
 
 bool FTDIController::startRotation() {
-    {
-        std::lock_guard<std::mutex> lock(m_portMutex);
-        if (m_ftdiHandle == nullptr)
-            return SetFTDIError(TT_ERROR_NULL_HANDLE);
-    }
-    // Initialize writes pins: it must run neither under a move in progress
-    // nor before an ended worker has finished its end-of-move writes. Nor
-    // under the move of another start that has passed these checks and not
-    // yet launched its worker: that start holds m_startingThread meanwhile.
+    return prepareAndStartRotation(nullptr);
+}
+
+bool FTDIController::prepareAndStartRotation(const std::function<void()>& prepare) {
+    if (!holdsHandle())
+        return SetFTDIError(TT_ERROR_NULL_HANDLE);
+
     const std::thread::id self = std::this_thread::get_id();
+    std::vector<FTDIThread*> ended;
     {
-        std::unique_lock<std::mutex> lock(m_threadMutex);
-        FTDIThread* current = nullptr;
-        if (!releaseEndedWorkers(lock, current) || m_startingThread != std::thread::id())
+        std::lock_guard<std::mutex> lock(m_moveMutex);
+        if (!startAllowed(self))
             return false;
-        m_startingThread = self;
+        m_moveState = MoveState::Starting;
+        ended = takeFinishedWorkers(self);
     }
+    joinAndRelease(ended);
+
+    const ENUM_ROTATION_DIRECTION direction = m_rotationDirection.load();
+    const unsigned int counts = m_nCountsToRotate.load();
+    const double target = m_dMoveToGlobalPositionAngle.load();
+    auto restore = [&] {
+        if (!prepare)
+            return;
+        m_rotationDirection.store(direction);
+        m_nCountsToRotate.store(counts);
+        m_dMoveToGlobalPositionAngle.store(target);
+    };
+
     bool started = false;
     try {
+        if (prepare)
+            prepare();
         started =
             Initialize() ? StartRotationThread() : SetFTDIError(TT_ERROR_INITIALIZATION_FAILED);
     } catch (...) {
-        endStart(self);
+        restore();
+        leaveStarting();
         throw;
     }
-    endStart(self);
+    if (!started) {
+        restore();
+        leaveStarting();
+    }
     return started;
 }
 
-void FTDIController::endStart(std::thread::id starter) {
-    std::lock_guard<std::mutex> lock(m_threadMutex);
-    if (m_startingThread == starter)
-        m_startingThread = std::thread::id();
+FTDIController::MoveState FTDIController::restingState() const {
+    // Once a start or an exclusive sequence gives up its state: Reporting if
+    // the last move's report still runs, Idle if it ended meanwhile.
+    const FTDIThread* current = m_rotationThread.load();
+    return current != nullptr && !current->finished ? MoveState::Reporting : MoveState::Idle;
 }
 
-bool FTDIController::stopRotation() {
-    {
-        std::lock_guard<std::mutex> lock(m_portMutex);
-        if (m_ftdiHandle == nullptr)
-            return SetFTDIError(TT_ERROR_NULL_HANDLE);
+void FTDIController::leaveStarting() {
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    if (m_moveState == MoveState::Starting)
+        m_moveState = restingState();
+    m_moveChanged.notify_all();
+}
+
+bool FTDIController::launchRotationWorker(RotationMotion motion) {
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    if (m_moveState != MoveState::Starting)
+        return false;
+
+    FTDIThread* previous = m_rotationThread.load();
+    FTDIThread* fresh = new FTDIThread();
+    fresh->motion = motion;
+    m_rotationThread.store(fresh);
+    try {
+        m_workers.push_back(fresh);
+        static_cast<std::thread&>(*fresh) = std::thread(&FTDIController::runMove, this, fresh);
+    } catch (...) {
+        if (!m_workers.empty() && m_workers.back() == fresh)
+            m_workers.pop_back();
+        m_rotationThread.store(previous);
+        delete fresh;
+        throw;
     }
-    stopRotationWorker();
+    fresh->workerId = fresh->get_id();
+    m_moveState = MoveState::Running;
+    m_moveChanged.notify_all();
     return true;
 }
 
+void FTDIController::runMove(FTDIThread* self) {
+    // The worker waits until its launch is complete, so that workerId and the
+    // state are settled before anything of the move can be observed.
+    { std::lock_guard<std::mutex> lock(m_moveMutex); }
+
+    // An exception leaving a thread function ends the host's whole process:
+    // a failing motion still ends the move, and it is reported once.
+    try {
+        self->motion(this, m_nCountsToRotate.load());
+    } catch (...) {
+    }
+
+    self->isThreadRunning.store(false);
+    {
+        std::lock_guard<std::mutex> lock(m_moveMutex);
+        m_moveState = MoveState::Stopping;
+        m_moveChanged.notify_all();
+    }
+    try {
+        if (m_turntableProfile.bSupportsLockUnlock)
+            SetLockMotorWhenIdle(GetLockMotorWhenIdle(), true);
+    } catch (...) {
+    }
+    UpdateGlobalPositionAngleAfterRotation();
+
+    // The report is copied to this stack: the object may be destroyed while
+    // it runs.
+    bool ownerGone = false;
+    std::function<void()> report;
+    {
+        std::lock_guard<std::mutex> lock(m_moveMutex);
+        m_moveState = MoveState::Reporting;
+        self->ownerGone = &ownerGone;
+        if (!self->silent)
+            report = m_moveEndReport;
+        m_moveChanged.notify_all();
+    }
+    if (report) {
+        try {
+            report();
+        } catch (...) {
+        }
+    }
+    if (ownerGone)
+        return;  // destroyed from the report: the object is gone
+
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    self->ownerGone = nullptr;
+    self->finished = true;
+    // A move that this report started is the current one now and keeps its
+    // own state.
+    if (m_rotationThread.load() == self && m_moveState == MoveState::Reporting)
+        m_moveState = MoveState::Idle;
+    m_moveChanged.notify_all();
+}
+
+bool FTDIController::stopCurrentMove(std::unique_lock<std::mutex>& lock, bool silent) {
+    // A start under way is let finish, and its move is the one stopped.
+    m_moveChanged.wait(lock, [this] { return m_moveState != MoveState::Starting; });
+
+    FTDIThread* current = m_rotationThread.load();
+    if (current == nullptr || current->finished)
+        return false;
+    current->stopAsked = true;
+    if (silent)
+        current->silent = true;
+    if (current->workerId == std::this_thread::get_id())
+        return false;  // the own report: that move has ended already
+
+    const bool portWorkLeft = m_moveState == MoveState::Running ||
+                              m_moveState == MoveState::Stopping;
+    // A cancel never waits for a report that was under way before it came:
+    // that report may be waiting for this very thread. A plain stop does,
+    // as it always waited for the stopped worker's callback.
+    if (!portWorkLeft && silent)
+        return false;
+    current->isThreadRunning.store(false);
+    ++current->waiters;
+    // Its report included; a silenced move has none, so then this is the
+    // wait for port work alone.
+    m_moveChanged.wait(lock, [&] { return current->finished; });
+    --current->waiters;
+    return true;
+}
+
+bool FTDIController::stopRotation() {
+    if (!holdsHandle())
+        return SetFTDIError(TT_ERROR_NULL_HANDLE);
+
+    std::vector<FTDIThread*> ended;
+    {
+        std::unique_lock<std::mutex> lock(m_moveMutex);
+        ++m_stopsUnderWay;
+        stopCurrentMove(lock, false);
+        --m_stopsUnderWay;
+        m_moveChanged.notify_all();
+        ended = takeFinishedWorkers(std::this_thread::get_id());
+    }
+    joinAndRelease(ended);
+    return true;
+}
+
+void FTDIController::cancelRotation() {
+    std::vector<FTDIThread*> ended;
+    {
+        std::unique_lock<std::mutex> lock(m_moveMutex);
+        ++m_stopsUnderWay;
+        stopCurrentMove(lock, true);
+        --m_stopsUnderWay;
+        m_moveChanged.notify_all();
+        ended = takeFinishedWorkers(std::this_thread::get_id());
+    }
+    joinAndRelease(ended);
+}
+
+void FTDIController::closeDevice() {
+    std::vector<FTDIThread*> ended;
+    {
+        std::unique_lock<std::mutex> lock(m_moveMutex);
+        ++m_stopsUnderWay;
+        stopCurrentMove(lock, true);
+        waitForExclusiveWork(lock);
+    }
+    {
+        std::lock_guard<std::mutex> port(m_portMutex);
+        FT_Close(m_ftdiHandle);
+        m_ftdiHandle = nullptr;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_moveMutex);
+        --m_stopsUnderWay;
+        m_moveChanged.notify_all();
+        ended = takeFinishedWorkers(std::this_thread::get_id());
+    }
+    joinAndRelease(ended);
+}
+
+void FTDIController::waitForExclusiveWork(std::unique_lock<std::mutex>& lock) {
+    // The own report's shutter cannot be under way while its thread is here.
+    m_moveChanged.wait(lock, [this] { return m_moveState != MoveState::Exclusive; });
+}
+
+bool FTDIController::beginExclusivePortWork() {
+    if (!holdsHandle())
+        return false;
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    if (m_stopsUnderWay > 0 ||
+        (m_moveState != MoveState::Idle && m_moveState != MoveState::Reporting))
+        return false;
+    m_moveState = MoveState::Exclusive;
+    return true;
+}
+
+void FTDIController::endExclusivePortWork() {
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    if (m_moveState == MoveState::Exclusive)
+        m_moveState = restingState();
+    m_moveChanged.notify_all();
+}
+
+void FTDIController::stopRotationWorker() {
+    const std::thread::id self = std::this_thread::get_id();
+    std::vector<FTDIThread*> ended;
+    {
+        std::unique_lock<std::mutex> lock(m_moveMutex);
+        ++m_stopsUnderWay;
+        stopCurrentMove(lock, true);
+        waitForExclusiveWork(lock);
+        for (FTDIThread* worker : m_workers) {
+            worker->stopAsked = true;
+            worker->silent = true;
+            worker->isThreadRunning.store(false);
+        }
+        // Every other worker has to be out before the object may go; its
+        // report, if one is under way, is host code that cannot be cut short.
+        m_moveChanged.wait(lock, [&] {
+            for (const FTDIThread* worker : m_workers)
+                if (worker->workerId != self && !worker->finished)
+                    return false;
+            return true;
+        });
+        for (FTDIThread* worker : m_workers) {
+            if (worker->workerId == self) {
+                // Destroyed from this worker's own report: it cannot join
+                // itself, and it returns at once, touching nothing.
+                if (worker->ownerGone != nullptr)
+                    *worker->ownerGone = true;
+                worker->detach();
+            }
+            ended.push_back(worker);
+        }
+        m_workers.clear();
+        m_rotationThread.store(nullptr);
+        --m_stopsUnderWay;
+        m_moveChanged.notify_all();
+    }
+    joinAndRelease(ended);
+}
+
+std::vector<FTDIController::FTDIThread*> FTDIController::takeFinishedWorkers(
+    std::thread::id self) {
+    std::vector<FTDIThread*> ended;
+    for (auto it = m_workers.begin(); it != m_workers.end();) {
+        FTDIThread* worker = *it;
+        if (worker->finished && worker->waiters == 0 && worker->workerId != self) {
+            if (m_rotationThread.load() == worker)
+                m_rotationThread.store(nullptr);
+            ended.push_back(worker);
+            it = m_workers.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return ended;
+}
+
+void FTDIController::joinAndRelease(std::vector<FTDIThread*>& workers) {
+    for (FTDIThread* worker : workers) {
+        if (worker->joinable())
+            worker->join();
+        delete worker;
+    }
+    workers.clear();
+}
+
 bool FTDIController::IsTurntableRotating() const {
-    std::lock_guard<std::mutex> lock(m_threadMutex);
+    std::lock_guard<std::mutex> lock(m_moveMutex);
     const FTDIThread* current = m_rotationThread.load();
     return current != nullptr && current->isThreadRunning.load();
 }
@@ -68,128 +360,20 @@ bool FTDIController::IsTurntableStopped() const {
     return !IsTurntableRotating();
 }
 
-bool FTDIController::IsRotationRequested() const {
-    return m_rotationThread.load()->isThreadRunning.load();
-}
-
-void FTDIController::EndRotationFlag() {
-    m_rotationThread.load()->isThreadRunning.store(false);
-}
-
-bool FTDIController::releaseEndedWorkers(std::unique_lock<std::mutex>& lock, FTDIThread*& current) {
-    const std::thread::id self = std::this_thread::get_id();
-    for (;;) {
-        current = m_rotationThread.load();
-        if (current != nullptr && current->isThreadRunning.load())
-            return false;
-
-        FTDIThread* ended = nullptr;
-        if (m_retiredThread != nullptr && m_retiredThread->workerId != self)
-            ended = m_retiredThread;
-        else if (current != nullptr && current->workerId != self)
-            ended = current;
-        if (ended == nullptr)
+bool FTDIController::HasWorkerInFlight() const {
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    for (const FTDIThread* worker : m_workers)
+        if (!worker->finished)
             return true;
-
-        if (m_retiredThread != nullptr && m_retiredThread->workerId == self)
-            return false;
-        if (ended->joinClaimed) {
-            awaitOtherJoiner(lock);
-            continue;
-        }
-        joinAndRelease(lock, ended);
-    }
+    return false;
 }
 
-bool FTDIController::launchRotationWorker(void (*worker)(FTDIController*)) {
-    std::unique_lock<std::mutex> lock(m_threadMutex);
-
-    // The previous worker may still drive the port in its end-of-move steps:
-    // it is joined before the next one starts.
-    FTDIThread* current = nullptr;
-    if (!releaseEndedWorkers(lock, current))
-        return false;
-
-    // current is now null or the caller's own ended worker, which has done
-    // with the port: it returns right after this callback.
-    FTDIThread* fresh = new FTDIThread();
-    m_rotationThread.store(fresh);
-    try {
-        fresh->start(worker, this);
-    } catch (...) {
-        m_rotationThread.store(current);
-        delete fresh;
-        throw;
-    }
-    fresh->workerId = fresh->get_id();
-    if (current != nullptr)
-        m_retiredThread = current;
-    // From here the running move refuses other starts itself; the mark is
-    // dropped now so that the new worker may start the next move from its
-    // end-of-move callback however soon that comes.
-    if (m_startingThread == std::this_thread::get_id())
-        m_startingThread = std::thread::id();
-    return true;
+void FTDIController::SetMoveEndReport(std::function<void()> report) {
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    m_moveEndReport = std::move(report);
 }
 
-void FTDIController::stopRotationWorker() {
-    releaseWorkers(false);
-}
-
-void FTDIController::releaseWorkers(bool detachOwnThread) {
-    const std::thread::id self = std::this_thread::get_id();
-    std::unique_lock<std::mutex> lock(m_threadMutex);
-
-    for (;;) {
-        FTDIThread* current = m_rotationThread.load();
-        if (current != nullptr)
-            current->isThreadRunning.store(false);
-
-        const bool onWorkerThread =
-            (current != nullptr && current->workerId == self) ||
-            (m_retiredThread != nullptr && m_retiredThread->workerId == self);
-        if (onWorkerThread && !detachOwnThread)
-            return;
-
-        FTDIThread* target = m_retiredThread != nullptr ? m_retiredThread : current;
-        if (target == nullptr)
-            return;
-
-        if (target->workerId == self) {
-            // The controller is destroyed from its own worker's callback: the
-            // thread cannot join itself, and it returns right after.
-            target->detach();
-            if (m_rotationThread.load() == target)
-                m_rotationThread.store(nullptr);
-            if (m_retiredThread == target)
-                m_retiredThread = nullptr;
-            delete target;
-            continue;
-        }
-        if (target->joinClaimed) {
-            awaitOtherJoiner(lock);
-            continue;
-        }
-        joinAndRelease(lock, target);
-    }
-}
-
-void FTDIController::joinAndRelease(std::unique_lock<std::mutex>& lock, FTDIThread* ended) {
-    ended->joinClaimed = true;
-    lock.unlock();
-    if (ended->joinable())
-        ended->join();
-    lock.lock();
-    if (m_rotationThread.load() == ended)
-        m_rotationThread.store(nullptr);
-    if (m_retiredThread == ended)
-        m_retiredThread = nullptr;
-    delete ended;
-}
-
-void FTDIController::awaitOtherJoiner(std::unique_lock<std::mutex>& lock) {
-    // Like every wait of this layer, a busy wait on the wall clock.
-    lock.unlock();
-    Wait(1);
-    lock.lock();
+bool FTDIController::IsRotationRequested() const {
+    const FTDIThread* current = m_rotationThread.load();
+    return current != nullptr && current->isThreadRunning.load();
 }

@@ -4,8 +4,6 @@
 
 #include <cstdint>
 
-#include "HxVorandelTurntableControl.h"
-
 namespace {
 
 // The counter's preset for a run of one count; also what stops the board.
@@ -115,79 +113,65 @@ bool HxDCMotor::ReadIsTurntableRotating() {
     return !ReadIsTurntableStopped();
 }
 
-void HxDCMotor::rotationThread(FTDIController* thisController) {
+void HxDCMotor::rotationThread(FTDIController* thisController, uint32_t nCounts) {
     auto* motor = static_cast<HxDCMotor*>(thisController);
 
-    // An exception leaving a thread function ends the host's whole process, so
-    // each stage is fenced on its own: a failure in one still lets the move
-    // end with the board stopped, and the owner is told exactly once.
-    try {
-        int32_t nNumberOfSteps = motor->GetCountsToRotate();
-        const bool bContinuousRotation = nNumberOfSteps == 0;
-        bool bCompletedCounts = false;
-        // Length of the run last started; subtracted when the table is next
-        // seen standing, whether or not its start was confirmed.
-        uint8_t counter = 0;
+    // Wide enough for every stored count, and signed for the subtraction.
+    int64_t nNumberOfSteps = nCounts;
+    const bool bContinuousRotation = nNumberOfSteps == 0;
+    bool bCompletedCounts = false;
+    // Length of the run last started; subtracted when the table is next
+    // seen standing, whether or not its start was confirmed.
+    uint8_t counter = 0;
 
-        motor->SetMaskBits(MASK_MODE_SET, BITS_OFF);
-        motor->writeChipByte();
+    motor->SetMaskBits(MASK_MODE_SET, BITS_OFF);
+    motor->writeChipByte();
 
-        bool bContinueRotation = true;
-        while (bContinueRotation) {
-            if (motor->ReadIsTurntableStopped()) {
-                if (bContinuousRotation) {
-                    motor->SetMaskBits(MASK_COUNTER, PRESET_ONE_COUNT);
+    bool bContinueRotation = true;
+    while (bContinueRotation) {
+        if (motor->ReadIsTurntableStopped()) {
+            if (bContinuousRotation) {
+                motor->SetMaskBits(MASK_COUNTER, PRESET_ONE_COUNT);
+                motor->writeChipByte();
+                motor->LoadCounters();
+                motor->SetMaskBits(MASK_MODE_SET, BITS_ON);
+                motor->writeChipByte();
+                motor->StartTurntable();
+            } else {
+                nNumberOfSteps -= counter;
+                if (nNumberOfSteps <= 0) {
+                    bCompletedCounts = true;
+                } else {
+                    counter = static_cast<uint8_t>(nNumberOfSteps & 15);
+                    motor->SetMaskBits(MASK_COUNTER, static_cast<unsigned char>(15 - counter));
+                    if (counter == 0)
+                        counter = MAX_RUN_COUNTS;
                     motor->writeChipByte();
                     motor->LoadCounters();
-                    motor->SetMaskBits(MASK_MODE_SET, BITS_ON);
+                    motor->SetMaskBits(MASK_MODE_SET, BITS_OFF);
                     motor->writeChipByte();
                     motor->StartTurntable();
-                } else {
-                    nNumberOfSteps -= counter;
-                    if (nNumberOfSteps <= 0) {
-                        bCompletedCounts = true;
-                    } else {
-                        counter = static_cast<uint8_t>(nNumberOfSteps & 15);
-                        motor->SetMaskBits(MASK_COUNTER, static_cast<unsigned char>(15 - counter));
-                        if (counter == 0)
-                            counter = MAX_RUN_COUNTS;
-                        motor->writeChipByte();
-                        motor->LoadCounters();
-                        motor->SetMaskBits(MASK_MODE_SET, BITS_OFF);
-                        motor->writeChipByte();
-                        motor->StartTurntable();
-                    }
                 }
             }
-
-            const bool bThreadIsRunning = motor->IsRotationRequested();
-            Wait(1);
-            bContinueRotation = bThreadIsRunning && (!bCompletedCounts || bContinuousRotation);
         }
-    } catch (...) {
+
+        const bool bThreadIsRunning = motor->IsRotationRequested();
+        Wait(1);
+        bContinueRotation = bThreadIsRunning && (!bCompletedCounts || bContinuousRotation);
     }
 
-    try {
-        int iNumberOfTries = 0;
-        bool bStillTurning = true;
-        while (bStillTurning) {
-            ++iNumberOfTries;
-            motor->SetMaskBits(MASK_COUNTER, PRESET_ONE_COUNT);
-            motor->writeChipByte();
-            motor->LoadCounters();
-            motor->SetMaskBits(MASK_MODE_SET, BITS_OFF);
-            motor->writeChipByte();
-            Wait(SETTLE_MS);
-            bStillTurning = motor->ReadIsTurntableRotating() && iNumberOfTries < STOP_ATTEMPTS;
-        }
-    } catch (...) {
-    }
-
-    motor->EndRotationFlag();
-    motor->UpdateGlobalPositionAngleAfterRotation();
-    try {
-        if (motor->m_vorandelTurntableControl)
-            motor->m_vorandelTurntableControl->turntableRotationStoppedHelper();
-    } catch (...) {
+    // The stop sequence belongs to the board's motion: it runs at the end of
+    // every move, also one whose count completed.
+    int iNumberOfTries = 0;
+    bool bStillTurning = true;
+    while (bStillTurning) {
+        ++iNumberOfTries;
+        motor->SetMaskBits(MASK_COUNTER, PRESET_ONE_COUNT);
+        motor->writeChipByte();
+        motor->LoadCounters();
+        motor->SetMaskBits(MASK_MODE_SET, BITS_OFF);
+        motor->writeChipByte();
+        Wait(SETTLE_MS);
+        bStillTurning = motor->ReadIsTurntableRotating() && iNumberOfTries < STOP_ATTEMPTS;
     }
 }

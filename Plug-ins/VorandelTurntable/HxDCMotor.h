@@ -1,6 +1,7 @@
 #ifndef HX_DC_MOTOR_H
 #define HX_DC_MOTOR_H
 
+#include <cstdint>
 #include <string>
 
 #include "FTDIController.h"
@@ -14,8 +15,8 @@ class HxVorandelTurntableControl;
 /// and starts each run and watches the status line.
 class HxDCMotor : public FTDIController {
 public:
-    /// vorandelTurntableControl owns this driver and is told of the end of
-    /// every move; it may be null (nobody is told).
+    /// vorandelTurntableControl owns this driver; it may be null. The owner
+    /// wires the end-of-move report itself (SetMoveEndReport).
     explicit HxDCMotor(HxVorandelTurntableControl* vorandelTurntableControl);
 
     /// Stops and joins a move that still runs, so that no worker outlives the
@@ -36,14 +37,14 @@ private:
     /// Starts rotationThread for this driver; false only while a move runs.
     bool StartRotationThread() override;
 
-    /// The worker: waits for the table to stand, then loads and starts one
+    /// The motion: waits for the table to stand, then loads and starts one
     /// run after another (the first N mod 16 counts, then 16 each; presets
     /// 15 - c, counted mode), or keeps restarting a continuous run when the
     /// count is 0, polling the status every 1 ms until the count is done or a
-    /// stop is requested. Then the stop sequence (preset 14, counted mode, up
-    /// to 20 attempts of 100 ms), the flag cleared, the position set to the
-    /// target and the owner told, exactly once. No exception leaves it.
-    static void rotationThread(FTDIController* thisController);
+    /// stop is requested; then the stop sequence (preset 14, counted mode, up
+    /// to 20 attempts of 100 ms). The base then ends the move (position,
+    /// report). Every count up to 2^32 - 1 is run in full.
+    static void rotationThread(FTDIController* thisController, uint32_t nCounts);
 
     /// Up to 100 attempts of a low, high, low start strobe and 100 ms, until
     /// the status line reports turning. The line is sampled every millisecond

@@ -4,7 +4,6 @@
 #include <climits>
 #include <cstdint>
 
-#include "HxVorandelTurntableControl.h"
 
 HxStepperMotor::HxStepperMotor(HxVorandelTurntableControl* vorandelTurntableControl)
     : FTDIController(VorandelTurntable), m_vorandelTurntableControl(vorandelTurntableControl) {
@@ -32,7 +31,9 @@ bool HxStepperMotor::openDevice(int index, std::wstring* errorString) {
 }
 
 bool HxStepperMotor::triggerShutterRelease() {
-    if (IsTurntableRotating())
+    // Every step pulse rewrites the whole port from its move's snapshot: the
+    // shutter and a move exclude each other for the whole sequence.
+    if (!beginExclusivePortWork())
         return false;
 
     SetMaskBits(MASK_STEP_FOCUS, BITS_ON);
@@ -46,6 +47,7 @@ bool HxStepperMotor::triggerShutterRelease() {
     SetMaskBits(MASK_STEP_FOCUS, BITS_OFF);
     SetMaskBits(MASK_STEP_SHUTTER, BITS_OFF);
     writeChipByte();
+    endExclusivePortWork();
     return true;
 }
 
@@ -74,51 +76,32 @@ bool HxStepperMotor::StartRotationThread() {
     return launchRotationWorker(&HxStepperMotor::rotationThread);
 }
 
-void HxStepperMotor::rotationThread(FTDIController* thisController) {
+void HxStepperMotor::rotationThread(FTDIController* thisController, uint32_t nNumberOfSteps) {
     auto* stepperMotor = static_cast<HxStepperMotor*>(thisController);
 
-    // An exception leaving a thread function ends the host's whole process, so
-    // each stage is fenced on its own: a failure in one still lets the move
-    // end, and the owner is told exactly once.
-    try {
-        uint32_t nNumberOfSteps = static_cast<uint32_t>(stepperMotor->GetCountsToRotate());
-        const unsigned char packet = stepperMotor->GetPacket();
-        const uint32_t nSpeed = stepperMotor->GetRotationSpeed();
-        // Wait takes an int; a speed beyond it would turn into no wait at all.
-        const int highTime = static_cast<int>(std::min<uint32_t>(nSpeed, INT_MAX));
+    const unsigned char packet = stepperMotor->GetPacket();
+    const uint32_t nSpeed = stepperMotor->GetRotationSpeed();
+    // Wait takes an int; a speed beyond it would turn into no wait at all.
+    const int highTime = static_cast<int>(std::min<uint32_t>(nSpeed, INT_MAX));
 
-        const bool bContinuousRotation = nNumberOfSteps == 0;
-        bool bCompletedCounts = false;
+    const bool bContinuousRotation = nNumberOfSteps == 0;
+    bool bCompletedCounts = false;
 
-        // Both pulse bytes are built once; the pulse bit never enters m_packet.
-        const unsigned char dataOn = SetMaskBits(packet, MASK_STEP_MOTOR_PULSE, BITS_ON);
-        const unsigned char dataOff = SetMaskBits(packet, MASK_STEP_MOTOR_PULSE, BITS_OFF);
+    // Both pulse bytes are built once; the pulse bit never enters m_packet.
+    const unsigned char dataOn = SetMaskBits(packet, MASK_STEP_MOTOR_PULSE, BITS_ON);
+    const unsigned char dataOff = SetMaskBits(packet, MASK_STEP_MOTOR_PULSE, BITS_OFF);
 
-        bool bContinueRotation = true;
-        while (bContinueRotation) {
-            Wait(1);
-            stepperMotor->writeChipByte(dataOn);
-            Wait(highTime);
-            stepperMotor->writeChipByte(dataOff);
+    bool bContinueRotation = true;
+    while (bContinueRotation) {
+        Wait(1);
+        stepperMotor->writeChipByte(dataOn);
+        Wait(highTime);
+        stepperMotor->writeChipByte(dataOff);
 
-            if (!bContinuousRotation && --nNumberOfSteps == 0)
-                bCompletedCounts = true;
+        if (!bContinuousRotation && --nNumberOfSteps == 0)
+            bCompletedCounts = true;
 
-            const bool bThreadIsRunning = stepperMotor->IsRotationRequested();
-            bContinueRotation = bThreadIsRunning && (!bCompletedCounts || bContinuousRotation);
-        }
-    } catch (...) {
-    }
-
-    stepperMotor->EndRotationFlag();
-    try {
-        stepperMotor->SetLockMotorWhenIdle(stepperMotor->GetLockMotorWhenIdle(), true);
-    } catch (...) {
-    }
-    stepperMotor->UpdateGlobalPositionAngleAfterRotation();
-    try {
-        if (stepperMotor->m_vorandelTurntableControl)
-            stepperMotor->m_vorandelTurntableControl->turntableRotationStoppedHelper();
-    } catch (...) {
+        const bool bThreadIsRunning = stepperMotor->IsRotationRequested();
+        bContinueRotation = bThreadIsRunning && (!bCompletedCounts || bContinuousRotation);
     }
 }

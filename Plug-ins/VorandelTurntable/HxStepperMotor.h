@@ -1,6 +1,7 @@
 #ifndef HX_STEPPER_MOTOR_H
 #define HX_STEPPER_MOTOR_H
 
+#include <cstdint>
 #include <string>
 
 #include "FTDIController.h"
@@ -13,8 +14,8 @@ class HxVorandelTurntableControl;
 /// itself, one port write per edge.
 class HxStepperMotor : public FTDIController {
 public:
-    /// vorandelTurntableControl owns this driver and is told of the end of
-    /// every move; it may be null (nobody is told).
+    /// vorandelTurntableControl owns this driver; it may be null. The owner
+    /// wires the end-of-move report itself (SetMoveEndReport).
     explicit HxStepperMotor(HxVorandelTurntableControl* vorandelTurntableControl);
 
     /// Stops and joins a move that still runs, so that no worker outlives the
@@ -28,10 +29,11 @@ public:
     bool openDevice(int index, std::wstring* errorString) override;
 
     /// Fires the camera: focus high, 500 ms, shutter high, 500 ms, then both
-    /// low in one write. Blocks for at least 1000 ms and returns true. While
-    /// a move runs it refuses with false and writes nothing, because every
-    /// step pulse rewrites the whole port from the move's snapshot and would
-    /// cut the focus and shutter lines short.
+    /// low in one write. Blocks for at least 1000 ms and returns true. The
+    /// sequence and a move exclude each other (every step pulse rewrites the
+    /// whole port from its move's snapshot): while a move runs, or without a
+    /// device, it refuses with false and writes nothing, and starts are
+    /// refused while it runs. Allowed from the end-of-move report.
     bool triggerShutterRelease() override;
 
 private:
@@ -44,12 +46,11 @@ private:
     /// Starts rotationThread for this driver; false only while a move runs.
     bool StartRotationThread() override;
 
-    /// The worker: one pulse (1 ms low, high write, speed ms, low write) per
+    /// The motion: one pulse (1 ms low, high write, speed ms, low write) per
     /// count, or until stopped when the count is 0, with the flag read after
-    /// every pulse. It then clears the flag, releases the motor unless it is
-    /// to stay locked, sets the position to the target and tells the owner,
-    /// exactly once. No exception leaves it.
-    static void rotationThread(FTDIController* thisController);
+    /// every pulse. The base then ends the move (motor release unless
+    /// locked, position, report).
+    static void rotationThread(FTDIController* thisController, uint32_t nNumberOfSteps);
 
     HxVorandelTurntableControl* const m_vorandelTurntableControl;
 };

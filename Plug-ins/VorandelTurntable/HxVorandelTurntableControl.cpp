@@ -3,9 +3,12 @@
 #include <array>
 #include <cmath>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "FTDIController.h"
 #include "HxDCMotor.h"
@@ -68,6 +71,34 @@ bool isCatalogueRow(int id) {
     return id >= 0 && static_cast<size_t>(id) < kCatalogue.size();
 }
 
+using Private = HxVorandelTurntableControl::VorandelTurntableControlPrivate;
+
+/// The open driver, held for the length of one call: a close on another
+/// thread (or in a report) cannot free it under that call.
+std::shared_ptr<FTDIController> heldDriver(Private& d) {
+    std::lock_guard<std::mutex> lock(d.driverMutex);
+    return d.driver;
+}
+
+/// Releases the closed drivers that nobody uses any more and whose workers
+/// are all out; with `all`, every closed driver, waiting for its workers
+/// (the destructor's case).
+void releaseClosedDrivers(Private& d, bool all) {
+    std::vector<std::shared_ptr<FTDIController>> released;
+    {
+        std::lock_guard<std::mutex> lock(d.driverMutex);
+        for (auto it = d.closedDrivers.begin(); it != d.closedDrivers.end();) {
+            if (all || (it->use_count() == 1 && !(*it)->HasWorkerInFlight())) {
+                released.push_back(std::move(*it));
+                it = d.closedDrivers.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    // Destroyed here, outside the lock: a destructor joins its workers.
+}
+
 }  // namespace
 
 HxVorandelTurntableControl::HxVorandelTurntableControl()
@@ -76,9 +107,11 @@ HxVorandelTurntableControl::HxVorandelTurntableControl()
 }
 
 HxVorandelTurntableControl::~HxVorandelTurntableControl() {
-    // A worker must never outlive the driver it runs on, and one whose report
-    // closed the device must have left that report: closeDevice waits for both.
+    // No worker may outlive the library code it runs: every closed driver is
+    // destroyed here, and its destructor waits for its workers to be out
+    // (detaching only the one this destructor runs on, from its report).
     closeDevice();
+    releaseClosedDrivers(*m_PImpl, true);
     delete m_PImpl;
 }
 
@@ -156,15 +189,22 @@ TurntableID resolveModel(size_t index, int16_t availableTurntableId) {
 }  // namespace
 
 void HxVorandelTurntableControl::openDevice(size_t index, bool* success) {
-    if (m_ftdichipController != nullptr) {
-        closeDevice();
-    }
+    closeDevice();
 
     const TurntableID model = resolveModel(index, m_PImpl->availableTurntableId);
+    std::shared_ptr<FTDIController> driver;
     if (model == Classic) {
-        m_ftdichipController = new HxDCMotor(this);
+        driver = std::make_shared<HxDCMotor>(this);
     } else {
-        m_ftdichipController = new HxStepperMotor(this);
+        driver = std::make_shared<HxStepperMotor>(this);
+    }
+    // The end of a move reaches the host through this object; after the
+    // callback this object may be gone, so nothing follows it.
+    driver->SetMoveEndReport([this] { turntableRotationStoppedHelper(); });
+    {
+        std::lock_guard<std::mutex> lock(m_PImpl->driverMutex);
+        m_PImpl->driver = driver;
+        m_ftdichipController = driver.get();
     }
 
     // The presets only set fields of the driver; the board sees them at the
@@ -182,15 +222,18 @@ void HxVorandelTurntableControl::openDevice(size_t index, bool* success) {
     }
 
     std::wstring errorString;
-    const bool opened = m_ftdichipController->openDevice(
-        static_cast<int>(m_PImpl->availableFtdiIndex), &errorString);
+    const bool opened =
+        driver->openDevice(static_cast<int>(m_PImpl->availableFtdiIndex), &errorString);
     if (success != nullptr) {
         *success = opened;
     }
     if (!opened) {
         setLastError(wideToNativeString(errorString));
-        delete m_ftdichipController;
-        m_ftdichipController = nullptr;
+        std::lock_guard<std::mutex> lock(m_PImpl->driverMutex);
+        if (m_PImpl->driver == driver) {
+            m_PImpl->driver.reset();
+            m_ftdichipController = nullptr;
+        }
     }
 }
 
@@ -208,28 +251,31 @@ void HxVorandelTurntableControl::openDevice(size_t index) {
 }
 
 void HxVorandelTurntableControl::closeDevice() {
-    // The end of the move stopped here is not reported: the host's callback
-    // could start another move on a driver that is about to go. A report
-    // already under way finishes first, so any move it starts is the one
-    // stopped below. That report may also have closed the device itself, so
-    // the driver is looked at only once it is over.
-    m_PImpl->isClosing = true;
-    { std::lock_guard<std::recursive_mutex> reportDone(m_PImpl->reportMutex); }
-    if (m_ftdichipController != nullptr) {
-        m_ftdichipController->stopRotation();
+    // The driver leaves the object at once, so every later call finds it
+    // closed. Its move is cancelled (not reported: the host's callback could
+    // otherwise start another one) and its handle closed; the driver itself
+    // is released once no worker of it is left, which a report under way
+    // (perhaps the one calling this) is not yet.
+    std::shared_ptr<FTDIController> driver;
+    {
+        std::lock_guard<std::mutex> lock(m_PImpl->driverMutex);
+        driver = std::move(m_PImpl->driver);
+        m_PImpl->driver.reset();
+        m_ftdichipController = nullptr;
+        if (driver) {
+            m_PImpl->closedDrivers.push_back(driver);
+        }
     }
-    m_PImpl->isClosing = false;
-    if (m_ftdichipController == nullptr) {
-        return;
+    if (driver) {
+        driver->closeDevice();
+        driver.reset();
     }
-
-    m_ftdichipController->closeDevice();
-    delete m_ftdichipController;
-    m_ftdichipController = nullptr;
+    releaseClosedDrivers(*m_PImpl, false);
 }
 
 bool HxVorandelTurntableControl::isTurntableOpened() const {
-    return m_ftdichipController != nullptr;
+    std::lock_guard<std::mutex> lock(m_PImpl->driverMutex);
+    return m_PImpl->driver != nullptr;
 }
 
 bool HxVorandelTurntableControl::stepsSpinningWillStart() {
@@ -249,29 +295,39 @@ bool HxVorandelTurntableControl::rotateDeviceToAngle(float anglePos) {
     if (std::isinf(anglePos)) {
         return true;
     }
-    if (anglePos > 0.01f) {
-        SetRotationClockwise();
-    } else if (anglePos < -0.01f) {
-        SetRotationCounterClockwise();
-    } else {
+    const bool clockwise = anglePos > 0.01f;
+    if (!clockwise && !(anglePos < -0.01f)) {
         return true;  // within 0.01 of zero, or NaN
     }
-    // The device layer counts clockwise travel as falling angles.
-    const float devicePos = -anglePos;
-    SetRotationNextGlobalPositionInDegrees(static_cast<double>(devicePos));
-    startRotation();
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    if (!driver) {
+        return true;
+    }
+    // The direction and the target are set only once the start is allowed,
+    // and put back if it fails, so that a refused start (a move still
+    // running) leaves the bookkept position as it was.
+    driver->prepareAndStartRotation([&driver, clockwise, anglePos] {
+        if (clockwise) {
+            driver->SetRotationClockwise();
+        } else {
+            driver->SetRotationCounterClockwise();
+        }
+        // The device layer counts clockwise travel as falling angles.
+        const float devicePos = -anglePos;
+        driver->SetRotationNextGlobalPositionInDegrees(static_cast<double>(devicePos));
+    });
     return true;
 }
 
 void HxVorandelTurntableControl::stopAngleRotation() {
-    // The spin ends before the move is stopped, so the stopped move is not
-    // reported: a host that starts its next step from the report would
-    // otherwise set the turntable going again. A report already under way
-    // finishes first, and a move it started is the one stopped below.
+    // The spin ends before the move is stopped, and the stop is a cancel, so
+    // the stopped move is not reported: a host that starts its next step
+    // from the report would otherwise set the turntable going again. A
+    // report already under way is not waited for (it may be waiting for this
+    // thread), but the next step it tries to start is refused.
     m_PImpl->isHostAppSpinning = false;
-    { std::lock_guard<std::recursive_mutex> reportDone(m_PImpl->reportMutex); }
-    if (IsTurntableRotating()) {
-        stopRotation();
+    if (const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl)) {
+        driver->cancelRotation();
     }
 }
 
@@ -281,19 +337,10 @@ void HxVorandelTurntableControl::spinningWillStart() {
 }
 
 void HxVorandelTurntableControl::turntableRotationStoppedHelper() {
-    VorandelTurntableControlPrivate& d = *m_PImpl;
-    // Checked before the lock as well: a stop running on the host's own
-    // callback holds the lock while it joins this worker.
-    if (!d.isHostAppSpinning || d.isClosing) {
-        return;
-    }
-    std::lock_guard<std::recursive_mutex> reporting(d.reportMutex);
-    if (!d.isHostAppSpinning || d.isClosing) {
-        return;
-    }
     // This runs on the worker thread: nothing may escape it, or the host's
-    // whole process ends.
-    if (!TurntableHardwarePrivate::turntableRotationStopped) {
+    // whole process ends. The host's callback may destroy this object, so
+    // nothing of it is touched after the call.
+    if (!m_PImpl->isHostAppSpinning || !TurntableHardwarePrivate::turntableRotationStopped) {
         return;
     }
     try {
@@ -303,56 +350,65 @@ void HxVorandelTurntableControl::turntableRotationStoppedHelper() {
 }
 
 bool HxVorandelTurntableControl::startRotation() {
-    return m_ftdichipController != nullptr && m_ftdichipController->startRotation();
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    return driver && driver->startRotation();
 }
 
 void HxVorandelTurntableControl::stopRotation() {
-    if (m_ftdichipController != nullptr) {
-        m_ftdichipController->stopRotation();
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    if (driver) {
+        driver->stopRotation();
     }
 }
 
 int HxVorandelTurntableControl::SetRotationIncrementInCounts(int iRotateCounts) {
-    if (m_ftdichipController == nullptr) {
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    if (!driver) {
         return 0;
     }
-    return m_ftdichipController->SetRotationIncrementInCounts(iRotateCounts);
+    return driver->SetRotationIncrementInCounts(iRotateCounts);
 }
 
 double HxVorandelTurntableControl::SetRotationIncrementInDegrees(double dRotateDegrees) {
-    if (m_ftdichipController == nullptr) {
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    if (!driver) {
         return 0.0;
     }
-    return m_ftdichipController->SetRotationIncrementInDegrees(dRotateDegrees);
+    return driver->SetRotationIncrementInDegrees(dRotateDegrees);
 }
 
 void HxVorandelTurntableControl::SetRotationNextGlobalPositionInDegrees(double dGlobalDegree) {
-    if (m_ftdichipController != nullptr) {
-        m_ftdichipController->SetRotationNextGlobalPositionInDegrees(dGlobalDegree);
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    if (driver) {
+        driver->SetRotationNextGlobalPositionInDegrees(dGlobalDegree);
     }
 }
 
 void HxVorandelTurntableControl::SetRotationGlobalOriginHere() {
-    if (m_ftdichipController != nullptr) {
-        m_ftdichipController->SetRotationGlobalOriginHere();
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    if (driver) {
+        driver->SetRotationGlobalOriginHere();
     }
 }
 
 void HxVorandelTurntableControl::SetRotationContinuous() {
-    if (m_ftdichipController != nullptr) {
-        m_ftdichipController->SetRotationContinuous();
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    if (driver) {
+        driver->SetRotationContinuous();
     }
 }
 
 void HxVorandelTurntableControl::SetCountsPerRevolution(unsigned int nCountsPerRotation) {
-    if (m_ftdichipController != nullptr) {
-        m_ftdichipController->SetCountsPerRevolution(nCountsPerRotation);
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    if (driver) {
+        driver->SetCountsPerRevolution(nCountsPerRotation);
     }
 }
 
 void HxVorandelTurntableControl::SetClockwiseActiveHigh(bool bHighIsClocwise) {
-    if (m_ftdichipController != nullptr) {
-        m_ftdichipController->SetClockwiseActiveHigh(bHighIsClocwise);
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    if (driver) {
+        driver->SetClockwiseActiveHigh(bHighIsClocwise);
     }
 }
 
@@ -361,8 +417,9 @@ void HxVorandelTurntableControl::SetClockwiseActiveLow() {
 }
 
 void HxVorandelTurntableControl::SetMotorEnableActiveHigh(bool bHighIsEnable) {
-    if (m_ftdichipController != nullptr) {
-        m_ftdichipController->SetMotorEnableActiveHigh(bHighIsEnable);
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    if (driver) {
+        driver->SetMotorEnableActiveHigh(bHighIsEnable);
     }
 }
 
@@ -371,69 +428,83 @@ void HxVorandelTurntableControl::SetMotorEnableActiveLow() {
 }
 
 void HxVorandelTurntableControl::SetRotationSpeed(unsigned int nSpeed) {
-    if (m_ftdichipController != nullptr) {
-        m_ftdichipController->SetRotationSpeed(nSpeed);
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    if (driver) {
+        driver->SetRotationSpeed(nSpeed);
     }
 }
 
 void HxVorandelTurntableControl::SetRotationClockwise() {
-    if (m_ftdichipController != nullptr) {
-        m_ftdichipController->SetRotationClockwise();
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    if (driver) {
+        driver->SetRotationClockwise();
     }
 }
 
 void HxVorandelTurntableControl::SetRotationCounterClockwise() {
-    if (m_ftdichipController != nullptr) {
-        m_ftdichipController->SetRotationCounterClockwise();
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    if (driver) {
+        driver->SetRotationCounterClockwise();
     }
 }
 
 void HxVorandelTurntableControl::SetLockMotorWhenIdle(bool bLock, bool changeControllerBits) {
-    if (m_ftdichipController != nullptr) {
-        m_ftdichipController->SetLockMotorWhenIdle(bLock, changeControllerBits);
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    if (driver) {
+        driver->SetLockMotorWhenIdle(bLock, changeControllerBits);
     }
 }
 
 bool HxVorandelTurntableControl::IsTurntableRotating() {
-    return m_ftdichipController != nullptr && m_ftdichipController->IsTurntableRotating();
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    return driver && driver->IsTurntableRotating();
 }
 
 unsigned int HxVorandelTurntableControl::rotationSpeed() const {
-    return m_ftdichipController != nullptr ? m_ftdichipController->GetRotationSpeed() : 0;
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    return driver ? driver->GetRotationSpeed() : 0;
 }
 
 bool HxVorandelTurntableControl::isRotationClockwise() const {
-    return m_ftdichipController != nullptr &&
-           m_ftdichipController->GetRotationDirection() == FTDIController::TT_TURN_CLOCKWISE;
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    return driver &&
+           driver->GetRotationDirection() == FTDIController::TT_TURN_CLOCKWISE;
 }
 
 uint32_t HxVorandelTurntableControl::stepsPerRevolution() const {
-    if (m_ftdichipController == nullptr) {
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    if (!driver) {
         return 0;
     }
-    return static_cast<uint32_t>(m_ftdichipController->GetCountsPerRevolution());
+    return static_cast<uint32_t>(driver->GetCountsPerRevolution());
 }
 
 bool HxVorandelTurntableControl::isClockwiseActiveHigh() const {
-    return m_ftdichipController != nullptr && m_ftdichipController->GetClockwiseIsActiveHigh();
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    return driver && driver->GetClockwiseIsActiveHigh();
 }
 
 bool HxVorandelTurntableControl::isMotorEnableActiveHigh() const {
-    return m_ftdichipController != nullptr && m_ftdichipController->GetMotorEnableIsActiveHigh();
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    return driver && driver->GetMotorEnableIsActiveHigh();
 }
 
 bool HxVorandelTurntableControl::isLockMotorWhenIdle() const {
-    return m_ftdichipController != nullptr && m_ftdichipController->GetLockMotorWhenIdle();
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    return driver && driver->GetLockMotorWhenIdle();
 }
 
 bool HxVorandelTurntableControl::shutterReleaseCameraHardware() {
-    return m_ftdichipController != nullptr && m_ftdichipController->triggerShutterRelease();
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    return driver && driver->triggerShutterRelease();
 }
 
 bool HxVorandelTurntableControl::writeToEEPROM(short writtenId) {
-    return m_ftdichipController != nullptr && m_ftdichipController->writeToEEPROM(writtenId);
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    return driver && driver->writeToEEPROM(writtenId);
 }
 
 bool HxVorandelTurntableControl::readFromEEPROM(short* writtenId) {
-    return m_ftdichipController != nullptr && m_ftdichipController->readFromEEPROM(writtenId);
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    return driver && driver->readFromEEPROM(writtenId);
 }

@@ -3,8 +3,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <vector>
 
+#include "FTDIController.h"
 #include "HxVorandelTurntableControl.h"
 
 /// Room for a per-platform extension; nothing on Linux defines or uses it.
@@ -24,14 +27,15 @@ struct HxVorandelTurntableControl::VorandelTurntableControlPrivate {
     /// True while the host runs a stepped spin; read by the worker thread.
     std::atomic<bool> isHostAppSpinning;
 
-    /// Set while closeDevice() stops a move, so that the end of that move is
-    /// not reported: the host's callback could otherwise start another one.
-    std::atomic<bool> isClosing{false};
-    /// Held by the worker while it reports the end of a move to the host.
-    /// Stopping takes it to wait out a report in progress, which may be
-    /// starting the next move from the worker thread. Recursive because the
-    /// host's callback may itself call stopAngleRotation().
-    std::recursive_mutex reportMutex;
+    /// Guards the three fields below (and the public mirror
+    /// m_ftdichipController); held for pointer work only, never across a
+    /// call into a driver.
+    std::mutex driverMutex;
+    /// The open driver; every call holds a copy for its own length.
+    std::shared_ptr<FTDIController> driver;
+    /// Closed drivers not released yet: some worker of theirs was still in
+    /// its report, or some call still held them.
+    std::vector<std::shared_ptr<FTDIController>> closedDrivers;
 };
 
 #endif  // VORANDEL_TURNTABLE_CONTROL_PRIVATE_H

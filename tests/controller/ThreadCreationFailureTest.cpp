@@ -84,9 +84,10 @@ TEST_F(ThreadCreationFailure, StartFromTheCallbackKeepsTheEndedWorkerHeld) {
         failThreadCreation = false;
     };
     ASSERT_TRUE(driver.startRotation());
-    ASSERT_TRUE(waitUntil([&] { return driver.movesEnded == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return thrown == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return !driver.HasWorkerInFlight(); }));
 
-    EXPECT_EQ(thrown, 1);
+    EXPECT_EQ(driver.movesEnded, 1);
     EXPECT_EQ(driver.movesStarted, 1);
     EXPECT_TRUE(driver.holdsWorker()) << "the ended worker stays held for release";
     EXPECT_TRUE(driver.stopRotation());

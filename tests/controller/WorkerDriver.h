@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -16,18 +17,21 @@ inline void busyWaitMilliseconds(int ms) {
     }
 }
 
-/// A driver whose worker takes GetCountsToRotate() steps (0: until stopped),
-/// then ends the way the real drivers do: flag, position, end-of-move
-/// callback (the host's rotation-stopped notification runs there).
+/// A driver whose motion takes `counts` steps (0: until stopped); the base
+/// ends the move and calls onMoveEnded as its end-of-move report.
 class WorkerDriver : public TestController {
 public:
-    ~WorkerDriver() override {
-        if (stopOnDestruction)
-            stopRotationWorker();
+    WorkerDriver() {
+        // Counted first: the report may destroy the driver.
+        SetMoveEndReport([this] {
+            ++movesEnded;
+            if (onMoveEnded)
+                onMoveEnded(*this);
+        });
     }
+    ~WorkerDriver() override { stopRotationWorker(); }
 
     std::function<void(WorkerDriver&)> onMoveEnded;
-    bool stopOnDestruction = true;
     bool initializeResult = true;
     int stepMilliseconds = 0;
     int initializeMilliseconds = 0;
@@ -39,6 +43,9 @@ public:
     std::atomic<int> firstReadFailures{0};
     std::atomic<int> stepsTaken{0};
 
+    using FTDIController::beginExclusivePortWork;
+    using FTDIController::endExclusivePortWork;
+
 protected:
     bool Initialize() override {
         ++initializeCalls;
@@ -46,24 +53,19 @@ protected:
         busyWaitMilliseconds(initializeMilliseconds);
         return initializeResult;
     }
-    bool StartRotationThread() override { return launchRotationWorker(&WorkerDriver::worker); }
+    bool StartRotationThread() override { return launchRotationWorker(&WorkerDriver::motion); }
 
 private:
-    static void worker(FTDIController* controller) {
+    static void motion(FTDIController* controller, uint32_t counts) {
         WorkerDriver* self = static_cast<WorkerDriver*>(controller);
         ++self->movesStarted;
-        if (self->m_rotationThread.load() == nullptr || !self->IsRotationRequested())
+        if (!self->IsRotationRequested())
             ++self->firstReadFailures;
-        const int counts = self->GetCountsToRotate();
-        for (int done = 0; (counts == 0 || done < counts) && self->IsRotationRequested(); ++done) {
+        for (uint32_t done = 0; (counts == 0 || done < counts) && self->IsRotationRequested();
+             ++done) {
             Wait(self->stepMilliseconds);
             ++self->stepsTaken;
         }
-        self->EndRotationFlag();
-        self->UpdateGlobalPositionAngleAfterRotation();
-        if (self->onMoveEnded)
-            self->onMoveEnded(*self);
-        ++self->movesEnded;
     }
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <climits>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -167,6 +168,22 @@ TEST_F(DcMotion, StopRequestedAtOnceStillRunsTheFirstRunThenStops) {
     EXPECT_EQ(board().countsTurned(), 5u);
     EXPECT_FALSE(motor->IsTurntableRotating());
     EXPECT_NEAR(motor->currentAngle(), -185.0, 1e-9);
+    EXPECT_EQ(reports.count(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DcMotion, CountBeyondTheSignedRangeIsRunNotSkipped) {
+    // INT_MIN is stored as 2^31 counts: a move far too long to end by itself.
+    motor->SetRotationIncrementInCounts(INT_MIN);
+    ASSERT_TRUE(motor->startRotation());
+    ASSERT_TRUE(drivertest::waitUntil([&] { return board().runsStarted() >= 2; },
+                                      std::chrono::seconds(10)));
+    EXPECT_TRUE(motor->IsTurntableRotating());
+    EXPECT_EQ(board().runPresets().front(), 15) << "2^31 counts start with a run of 16";
+    EXPECT_TRUE(motor->stopRotation());
     EXPECT_EQ(reports.count(), 1);
 }
 

@@ -41,7 +41,12 @@ inline std::unique_ptr<ftsim::Bench> dcBench(const ftsim::DcSetup& setup) {
 template <class Driver>
 class Probe : public Driver {
 public:
-    using Driver::Driver;
+    /// Wired as the control object wires its drivers: the end of every move
+    /// is reported to `control` (none when null).
+    explicit Probe(HxVorandelTurntableControl* control) : Driver(control) {
+        if (control != nullptr)
+            this->SetMoveEndReport([control] { control->turntableRotationStoppedHelper(); });
+    }
     double currentAngle() const { return this->m_dCurrentGlobalPositionAngle.load(); }
     double targetAngle() const { return this->m_dMoveToGlobalPositionAngle.load(); }
     /// Set only by open and close, so reading it during a move races with nothing.

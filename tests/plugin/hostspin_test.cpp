@@ -313,27 +313,3 @@ TEST_F(HostSpin, CloseFromTheReportOnTheWorkerReleasesTheDevice) {
     EXPECT_EQ(1, m_stoppedReports.load());
     EXPECT_EQ(6, bench.device(0).stepper().position());
 }
-
-TEST_F(HostSpin, HostCloseWaitingOnAReportThatClosesFindsTheDeviceClosed) {
-    ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
-    HxVorandelTurntableControl plugin;
-    openCobalt(plugin);
-
-    // The report closes the device, slowly; the host's own close comes while
-    // that report is still under way and waits for it.
-    std::atomic<bool> closed{false};
-    m_onStopped = [&plugin, &closed](HxTurntableHardware*) {
-        std::this_thread::sleep_for(milliseconds(200));
-        plugin.closeDevice();
-        closed = true;
-    };
-    ASSERT_TRUE(plugin.stepsSpinningWillStart());
-    ASSERT_TRUE(plugin.rotateDeviceToAngle(kStepDegrees));
-    ASSERT_TRUE(waitFor([&] { return m_stoppedReports.load() >= 1; }, milliseconds(5000)));
-    plugin.closeDevice();
-
-    EXPECT_TRUE(closed.load());
-    EXPECT_FALSE(plugin.isTurntableOpened());
-    EXPECT_FALSE(bench.device(0).isOpen());
-    EXPECT_EQ(1, m_stoppedReports.load());
-}
