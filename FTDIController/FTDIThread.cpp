@@ -1,5 +1,7 @@
 #include "FTDIThread.h"
 
+#include "RealtimeMoveScope.h"
+
 FTDIController::FTDIThread::FTDIThread()
     : std::thread(), isThreadRunning(true), joinClaimed(false) {}
 
@@ -11,5 +13,8 @@ FTDIController::FTDIThread::FTDIThread(void (*function)(FTDIController*),
 
 void FTDIController::FTDIThread::start(void (*function)(FTDIController*),
                                        FTDIController* controller) {
-    static_cast<std::thread&>(*this) = std::thread(function, controller);
+    static_cast<std::thread&>(*this) = std::thread([function, controller] {
+        const RealtimeMoveScope priority;
+        function(controller);
+    });
 }

@@ -1,23 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <sys/time.h>
-
+#include <chrono>
 #include <cstdint>
 
 #include "TestController.h"
 
 namespace {
 
-int64_t wallMicroseconds() {
-    timeval now;
-    gettimeofday(&now, nullptr);
-    return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_usec;
-}
-
+// Microseconds on the monotonic clock, the one the wait itself runs on.
 int64_t timedWait(int miliSec) {
-    const int64_t start = wallMicroseconds();
+    const auto start = std::chrono::steady_clock::now();
     TestController::Wait(miliSec);
-    return wallMicroseconds() - start;
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 }  // namespace
