@@ -1,5 +1,7 @@
 #include "MonotonicWait.h"
 
+#include <sched.h>
+
 #include <cerrno>
 #include <ctime>
 
@@ -11,12 +13,25 @@ namespace {
 constexpr int64_t NS_PER_SECOND = 1000000000;
 constexpr int64_t NS_PER_MILLISECOND = 1000000;
 // Spun on top of the lateness seen, for the jitter between two wake-ups.
-constexpr int64_t HEADROOM_NS = 8000;
-// How slowly the margin creeps back down after a late wake-up: by 1/32 of
-// its excess per wait, so one outlier is forgotten after some hundred waits.
-constexpr int DECAY_SHIFT = 5;
+constexpr int64_t HEADROOM_NS = 5000;
+// The margin tracks the 95th percentile of the lateness: a wake-up later than
+// the margin raises it by 19 steps, one early enough lowers it by one, so it
+// settles where one wake-up in twenty is late. A thread preempted for whole
+// milliseconds on a busy machine thus moves it by microseconds only: spinning
+// would not have saved that wake-up anyway.
+constexpr int64_t STEP_DOWN_NS = 500;
+constexpr int64_t STEP_UP_NS = 19 * STEP_DOWN_NS;
 
-std::atomic<int64_t> g_spinMargin{MonotonicWait::INITIAL_SPIN_MARGIN_NS};
+// One margin for real-time threads and one for the others: a real-time
+// thread wakes within microseconds, a normal one on a busy machine often
+// hundreds later, and one class must not make the other spin for it.
+std::atomic<int64_t> g_spinMargins[2] = {{MonotonicWait::INITIAL_SPIN_MARGIN_NS},
+                                         {MonotonicWait::INITIAL_SPIN_MARGIN_NS}};
+
+std::atomic<int64_t>& marginOfThisThread() {
+    const int policy = sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+    return g_spinMargins[policy == SCHED_FIFO || policy == SCHED_RR ? 1 : 0];
+}
 
 }  // namespace
 
@@ -34,20 +49,21 @@ void MonotonicWait::forMilliseconds(int milliseconds) {
 }
 
 void MonotonicWait::until(int64_t deadline) {
-    const int64_t margin = spinMargin();
+    std::atomic<int64_t>& margin = marginOfThisThread();
+    const int64_t spun = margin.load(std::memory_order_relaxed);
     int64_t current = now();
-    if (deadline - current > margin) {
-        const int64_t wakeTarget = deadline - margin;
+    if (deadline - current > spun) {
+        const int64_t wakeTarget = deadline - spun;
         sleepUntil(wakeTarget);
         current = now();
-        learnLateness(current - wakeTarget);
+        margin.store(nextMargin(spun, current - wakeTarget), std::memory_order_relaxed);
     }
     while (current < deadline)
         current = now();
 }
 
 int64_t MonotonicWait::spinMargin() {
-    return g_spinMargin.load(std::memory_order_relaxed);
+    return marginOfThisThread().load(std::memory_order_relaxed);
 }
 
 void MonotonicWait::sleepUntil(int64_t wakeTarget) {
@@ -60,10 +76,8 @@ void MonotonicWait::sleepUntil(int64_t wakeTarget) {
     }
 }
 
-void MonotonicWait::learnLateness(int64_t lateness) {
-    const int64_t wanted =
-        std::clamp(lateness + HEADROOM_NS, MIN_SPIN_MARGIN_NS, MAX_SPIN_MARGIN_NS);
-    const int64_t margin = spinMargin();
-    const int64_t next = wanted >= margin ? wanted : margin - ((margin - wanted) >> DECAY_SHIFT);
-    g_spinMargin.store(next, std::memory_order_relaxed);
+int64_t MonotonicWait::nextMargin(int64_t margin, int64_t lateness) {
+    const int64_t next =
+        lateness + HEADROOM_NS > margin ? margin + STEP_UP_NS : margin - STEP_DOWN_NS;
+    return std::clamp(next, MIN_SPIN_MARGIN_NS, MAX_SPIN_MARGIN_NS);
 }

@@ -11,10 +11,11 @@
 /// before its deadline and spins only that last stretch, so it is as precise
 /// as spinning while the processor stays free for most of it.
 ///
-/// The margin follows the wake-up lateness this process observes: it jumps up
-/// to the latest lateness seen (plus a little headroom) and creeps back down
-/// while wake-ups come early enough, within fixed bounds. It is shared by all
-/// threads and updated lock-free; a lost update only delays the adaptation.
+/// The margin follows the wake-up lateness this process observes: it settles
+/// near the 95th percentile of it (plus a little headroom), within fixed
+/// bounds. Real-time threads and the others keep one margin each, shared by
+/// the threads of that kind and updated lock-free; a lost update only delays
+/// the adaptation.
 class MonotonicWait {
 public:
     /// Nanoseconds on CLOCK_MONOTONIC.
@@ -28,17 +29,20 @@ public:
     /// once.
     static void until(int64_t deadline);
 
-    /// The stretch before a deadline that is spun rather than slept, now.
+    /// The stretch before a deadline that is spun rather than slept, now,
+    /// for the calling thread's kind of scheduling.
     static int64_t spinMargin();
 
+    /// The margin after a wake-up `lateness` ns behind its target.
+    static int64_t nextMargin(int64_t margin, int64_t lateness);
+
     /// Bounds and start value of the margin, in nanoseconds.
-    static constexpr int64_t MIN_SPIN_MARGIN_NS = 15000;
-    static constexpr int64_t MAX_SPIN_MARGIN_NS = 400000;
-    static constexpr int64_t INITIAL_SPIN_MARGIN_NS = 150000;
+    static constexpr int64_t MIN_SPIN_MARGIN_NS = 10000;
+    static constexpr int64_t MAX_SPIN_MARGIN_NS = 250000;
+    static constexpr int64_t INITIAL_SPIN_MARGIN_NS = 100000;
 
 private:
     static void sleepUntil(int64_t wakeTarget);
-    static void learnLateness(int64_t lateness);
 };
 
 #endif  // MONOTONIC_WAIT_H
