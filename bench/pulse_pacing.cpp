@@ -10,7 +10,7 @@
 // by a pure spin. All of it idle, then again with two CPU-bound processes
 // that the program starts itself.
 //
-//   build/default/bench/pulse_pacing            # both loads, some 90 s
+//   build/default/bench/pulse_pacing            # both loads, about 30 s
 //   build/default/bench/pulse_pacing idle       # or: hogs
 //
 // Prints a Markdown table (BENCHMARKS.md keeps the last one recorded).
