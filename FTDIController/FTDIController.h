@@ -306,8 +306,9 @@ protected:
     unsigned char readChipByte(unsigned char mask);
     /// FT_SetBitMode(handle, mask, mode); nothing recorded.
     void setBitMode(unsigned char mask, unsigned char mode);
-    /// Busy-waits on the wall clock until miliSec whole milliseconds have
-    /// passed; the clock is read at least twice. Never sleeps or yields.
+    /// Returns once miliSec whole milliseconds have passed on the monotonic
+    /// clock (MonotonicWait): it sleeps most of the time and spins only the
+    /// last stretch. Zero and negative values return at once.
     static void Wait(int miliSec);
 
     /// The shadow byte, read under the port lock.

@@ -1,8 +1,5 @@
-#include <sys/time.h>
-
-#include <cstdint>
-
 #include "FTDIController.h"
+#include "MonotonicWait.h"
 
 unsigned char FTDIController::SetMaskBits(unsigned char packet, unsigned char mask,
                                           unsigned char value) {
@@ -56,16 +53,5 @@ void FTDIController::setBitMode(unsigned char mask, unsigned char mode) {
 }
 
 void FTDIController::Wait(int miliSec) {
-    timeval startTime;
-    timeval stopTime;
-    gettimeofday(&startTime, nullptr);
-    int msecOffset = 0;
-    do {
-        gettimeofday(&stopTime, nullptr);
-        const int64_t elapsedMicroseconds =
-            (static_cast<int64_t>(stopTime.tv_sec) - static_cast<int64_t>(startTime.tv_sec)) *
-                1000000 +
-            (static_cast<int64_t>(stopTime.tv_usec) - static_cast<int64_t>(startTime.tv_usec));
-        msecOffset = static_cast<int>(elapsedMicroseconds / 1000);
-    } while (msecOffset < miliSec);
+    MonotonicWait::forMilliseconds(miliSec);
 }

@@ -13,14 +13,8 @@
 /// controller's move lock (FTDIWorker.cpp).
 struct FTDIController::FTDIThread : public std::thread {
     /// A worker not started yet, its flag already true: the controller
-    /// publishes it before calling start().
+    /// publishes it before it assigns the thread (launchRotationWorker).
     FTDIThread();
-    /// Sets the flag and starts function(controller) at once.
-    FTDIThread(void (*function)(FTDIController*), FTDIController* controller);
-
-    /// Starts function(controller) on a new thread. Throws std::system_error
-    /// when the thread cannot be created.
-    void start(void (*function)(FTDIController*), FTDIController* controller);
 
     std::atomic<bool> isThreadRunning;
 

@@ -1,6 +1,7 @@
 #include <thread>
 
 #include "FTDIController.h"
+#include "RealtimeMoveScope.h"
 
 // The whole lifecycle of a move, every transition of the state machine
 // described at the class: who may do what in which state.
@@ -130,23 +131,30 @@ void FTDIController::runMove(FTDIThread* self) {
     // state are settled before anything of the move can be observed.
     { std::lock_guard<std::mutex> lock(m_moveMutex); }
 
-    // An exception leaving a thread function ends the host's whole process:
-    // a failing motion still ends the move, and it is reported once.
-    try {
-        self->motion(this, m_nCountsToRotate.load());
-    } catch (...) {
-    }
-
-    self->isThreadRunning.store(false);
     {
-        std::lock_guard<std::mutex> lock(m_moveMutex);
-        m_moveState = MoveState::Stopping;
-        m_moveChanged.notify_all();
-    }
-    try {
-        if (m_turntableProfile.bSupportsLockUnlock)
-            SetLockMotorWhenIdle(GetLockMotorWhenIdle(), true);
-    } catch (...) {
+        // The port work of the move runs at a real-time priority where the
+        // process may; the host's report below runs as the host's threads do.
+        const RealtimeMoveScope priority;
+
+        // An exception leaving a thread function ends the host's whole
+        // process: a failing motion still ends the move, and it is reported
+        // once.
+        try {
+            self->motion(this, m_nCountsToRotate.load());
+        } catch (...) {
+        }
+
+        self->isThreadRunning.store(false);
+        {
+            std::lock_guard<std::mutex> lock(m_moveMutex);
+            m_moveState = MoveState::Stopping;
+            m_moveChanged.notify_all();
+        }
+        try {
+            if (m_turntableProfile.bSupportsLockUnlock)
+                SetLockMotorWhenIdle(GetLockMotorWhenIdle(), true);
+        } catch (...) {
+        }
     }
     UpdateGlobalPositionAngleAfterRotation();
 

@@ -1,8 +1,8 @@
 #include "HxDCMotor.h"
 
-#include <sys/time.h>
-
 #include <cstdint>
+
+#include "MonotonicWait.h"
 
 namespace {
 
@@ -16,15 +16,11 @@ constexpr int STOP_ATTEMPTS = 20;
 // How long the board gets to react to a start or a stop before it is asked.
 constexpr int SETTLE_MS = 100;
 
-int64_t wallClockMicroseconds() {
-    timeval now{};
-    gettimeofday(&now, nullptr);
-    return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_usec;
-}
-
-// Whole milliseconds since `start`, truncated as Wait counts them.
+// Whole milliseconds since `start` (a MonotonicWait::now() reading),
+// truncated as Wait counts them; on the same clock as Wait, so a wall clock
+// set back or forward cannot stretch or cut the window.
 int millisecondsSince(int64_t start) {
-    return static_cast<int>((wallClockMicroseconds() - start) / 1000);
+    return static_cast<int>((MonotonicWait::now() - start) / 1000000);
 }
 
 }  // namespace
@@ -87,9 +83,9 @@ bool HxDCMotor::StartTurntable() {
         // at its end: a run shorter than that has already ended by then, and
         // reading it as "never started" would start it again and turn the
         // table too far.
-        // The window is timed on the wall clock as a whole, so that the
-        // reads in it do not lengthen it.
-        const int64_t settleStart = wallClockMicroseconds();
+        // The window is timed as a whole, so that the reads in it do not
+        // lengthen it.
+        const int64_t settleStart = MonotonicWait::now();
         bool bSeenTurning = false;
         for (int elapsed = 0; elapsed < SETTLE_MS; elapsed = millisecondsSince(settleStart)) {
             if (bSeenTurning) {

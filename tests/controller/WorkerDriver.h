@@ -32,6 +32,8 @@ public:
     ~WorkerDriver() override { stopRotationWorker(); }
 
     std::function<void(WorkerDriver&)> onMoveEnded;
+    /// Called on the worker once per move, before its first step.
+    std::function<void()> duringMotion;
     bool initializeResult = true;
     int stepMilliseconds = 0;
     int initializeMilliseconds = 0;
@@ -59,6 +61,8 @@ private:
     static void motion(FTDIController* controller, uint32_t counts) {
         WorkerDriver* self = static_cast<WorkerDriver*>(controller);
         ++self->movesStarted;
+        if (self->duringMotion)
+            self->duringMotion();
         if (!self->IsRotationRequested())
             ++self->firstReadFailures;
         for (uint32_t done = 0; (counts == 0 || done < counts) && self->IsRotationRequested();

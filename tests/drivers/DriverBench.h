@@ -24,8 +24,8 @@
 namespace drivertest {
 
 constexpr std::int64_t NS_PER_MS = 1000000;
-// Clock readings of the driver (wall clock) and of the bench (monotonic) may
-// drift apart by a few microseconds over a test; lower bounds allow for that.
+// The driver and the bench both time on the monotonic clock, but read it at
+// slightly different points of a call; lower bounds allow for that.
 constexpr std::int64_t CLOCK_SLACK_NS = 50000;
 
 inline std::unique_ptr<ftsim::Bench> stepperBench(const ftsim::StepperSetup& setup) {

@@ -2,6 +2,8 @@
 // operations.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <nlohmann/json.hpp>
 
 #include "ToolRun.h"
@@ -38,6 +40,19 @@ TEST(InfoCommand, CountsPerRevolutionOverridesThePreset) {
     const ToolRun run = ToolRun::turntablectl({"--counts-per-rev", "400", "info", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.describe();
     EXPECT_EQ(nlohmann::json::parse(run.out)["countsPerRevolution"].get<unsigned>(), 400u);
+}
+
+TEST(InfoCommand, ShowsTheWorkersSchedulingAndThatTheEnvironmentSwitchesItOff) {
+    unsetenv("VORANDEL_TURNTABLE_REALTIME");
+    const ToolRun raised = ToolRun::turntablectl({"info", "--json"});
+    setenv("VORANDEL_TURNTABLE_REALTIME", "off", 1);
+    const ToolRun switchedOff = ToolRun::turntablectl({"info", "--json"});
+    unsetenv("VORANDEL_TURNTABLE_REALTIME");
+    ASSERT_EQ(raised.exitCode, 0) << raised.describe();
+    ASSERT_EQ(switchedOff.exitCode, 0) << switchedOff.describe();
+    const std::string mode = nlohmann::json::parse(raised.out)["moveScheduling"].get<std::string>();
+    EXPECT_TRUE(mode == "real-time" || mode == "not permitted") << mode;
+    EXPECT_EQ(nlohmann::json::parse(switchedOff.out)["moveScheduling"].get<std::string>(), "off");
 }
 
 TEST(ShutterCommand, ReleasesTheShutterOnceWithoutTurning) {

@@ -5,6 +5,7 @@
 #include "Commands.h"
 #include "ExitCodes.h"
 #include "ModelCatalogue.h"
+#include "RealtimeMoveScope.h"
 
 int runInfo(CommandContext& context, bool json) {
     const CommandContext::Opened opened = context.openOrFail();
@@ -26,6 +27,9 @@ int runInfo(CommandContext& context, bool json) {
     info["lockMotorWhenIdle"] = plugin.isLockMotorWhenIdle();
     info["clockwiseActiveHigh"] = plugin.isClockwiseActiveHigh();
     info["motorEnableActiveHigh"] = plugin.isMotorEnableActiveHigh();
+    const char* const moveScheduling =
+        RealtimeMoveScope::describe(RealtimeMoveScope::probe());
+    info["moveScheduling"] = moveScheduling;
     info["backend"] = context.backendName();
     info["plugin"] = plugin.path();
 
@@ -51,6 +55,8 @@ int runInfo(CommandContext& context, bool json) {
     std::printf("Lock motor when idle:    %s\n", yesNo(plugin.isLockMotorWhenIdle()));
     std::printf("Clockwise active high:   %s\n", yesNo(plugin.isClockwiseActiveHigh()));
     std::printf("Enable active high:      %s\n", yesNo(plugin.isMotorEnableActiveHigh()));
+    std::printf("Worker during a move:    %s (%s=0 switches it off)\n", moveScheduling,
+                RealtimeMoveScope::ENVIRONMENT_VARIABLE);
     std::printf("D2XX library:            %s\n", context.backendName().c_str());
     std::printf("Plug-in:                 %s\n", plugin.path().c_str());
     return EXIT_OK;
