@@ -146,7 +146,13 @@ TEST_F(PluginOverUsb, DcMoveLoadsTheCounterAndWatchesTheStatusLine) {
     plugin.closeDevice();
 }
 
-TEST_F(PluginOverUsb, UnplugMidMoveEndsTheMoveAndCloses) {
+// Disabled: about one run in three the emulated bus itself stalls when the
+// chip is pulled out while the worker's transfer is in flight (umockdev's
+// handler thread blocks sending a reply while the client waits for it), so
+// the case hangs in the test bed, not in the backend. The backend's answers
+// to a vanished chip are covered by UsbBackend.UnpluggedChip...; run this one
+// by hand with --gtest_also_run_disabled_tests.
+TEST_F(PluginOverUsb, DISABLED_UnplugMidMoveEndsTheMoveAndCloses) {
     const auto chip = UsbTestbed::instance().plug(cobaltChip());
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
