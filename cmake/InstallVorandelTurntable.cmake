@@ -9,6 +9,11 @@
 #   <libdir>/pkgconfig/vorandel-turntable.pc     pkg-config file
 #   <libdir>/vorandel-turntable/libftd2xx.so     the simulated bench (Simulator), only
 #                                                with TT_INSTALL_SIMULATOR
+#   <libdir>/vorandel-turntable/libftdi1/libftd2xx.so
+#                                                the libftdi1 backend for real tables
+#                                                (Hardware)
+#   <TT_UDEV_RULES_DIR>/60-vorandel-turntable.rules
+#                                                access for the plugdev group (Hardware)
 #
 # The simulator goes to a private directory, never beside the system's
 # libraries: a host that finds the vendor's libftd2xx.so keeps using it, and
@@ -44,6 +49,15 @@ install(TARGETS turntablectl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONE
 if(TT_INSTALL_SIMULATOR)
   install(TARGETS ftd2xx_sim
     LIBRARY DESTINATION ${TT_INSTALL_PRIVATE_LIBDIR} COMPONENT Simulator)
+endif()
+
+if(TARGET ftd2xx_libftdi)
+  set(TT_UDEV_RULES_DIR "lib/udev/rules.d" CACHE STRING
+    "Where the udev rules for FT245R turntables are installed (relative: under the prefix)")
+  install(TARGETS ftd2xx_libftdi
+    LIBRARY DESTINATION ${TT_INSTALL_PRIVATE_LIBDIR}/libftdi1 COMPONENT Hardware)
+  install(FILES ${PROJECT_SOURCE_DIR}/d2xx/ftdi/60-vorandel-turntable.rules
+    DESTINATION ${TT_UDEV_RULES_DIR} COMPONENT Hardware)
 endif()
 
 # CMake package.

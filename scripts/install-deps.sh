@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   sigrok-cli
+  libftdi1-dev libusb-1.0-0-dev
+  umockdev libumockdev-dev libglib2.0-dev
 )
 
 missing=()

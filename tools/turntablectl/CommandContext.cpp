@@ -27,7 +27,7 @@ void* preloadD2xx(const std::string& path, std::string* error) {
 CommandContext::CommandContext(const CommonOptions& options) : m_options(options) {
     std::string error;
     if (!m_options.d2xxPath.empty()) {
-        m_d2xxLibrary = preloadD2xx(m_options.d2xxPath, &error);
+        m_d2xxLibrary = preloadD2xx(D2xxBackend::pathFor(m_options.d2xxPath), &error);
         if (m_d2xxLibrary == nullptr) {
             throw CommandFailure(EXIT_RUNTIME_FAILURE, "cannot load the D2XX library: " + error);
         }
@@ -65,8 +65,9 @@ CommandContext::CommandContext(const CommonOptions& options) : m_options(options
         }
     } else if (m_options.simOptionsGiven) {
         std::fprintf(stderr,
-                     "turntablectl: the plug-in drives real hardware (vendor D2XX library); "
-                     "the --sim-* and --trace options do not apply\n");
+                     "turntablectl: the plug-in drives real hardware (%s D2XX library); "
+                     "the --sim-* and --trace options do not apply\n",
+                     backendName().c_str());
     }
     m_session = std::make_unique<HostSession>(*m_plugin);
 }

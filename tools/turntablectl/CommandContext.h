@@ -6,6 +6,7 @@
 #include <string>
 
 #include "CommonOptions.h"
+#include "D2xxBackend.h"
 #include "HostSession.h"
 #include "SimulatedBench.h"
 #include "TurntablePlugin.h"
@@ -45,8 +46,8 @@ public:
     int finish(int code);
     /// The simulated board's counters as one line, or "" on real hardware.
     std::string boardSummary() const;
-    /// "simulator" or "vendor library".
-    std::string backendName() const { return m_bench ? "simulator" : "vendor library"; }
+    /// "simulator", "libftdi1" or "vendor library".
+    std::string backendName() const { return D2xxBackend::nameInUse(m_bench != nullptr); }
 
 private:
     CommonOptions m_options;

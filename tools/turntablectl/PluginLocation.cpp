@@ -17,6 +17,12 @@
 #ifndef TT_BIN_TO_LIBDIR
 #define TT_BIN_TO_LIBDIR "../lib"
 #endif
+#ifndef TT_SIMULATOR_BUILD_PATH
+#define TT_SIMULATOR_BUILD_PATH ""
+#endif
+#ifndef TT_LIBFTDI_BACKEND_BUILD_PATH
+#define TT_LIBFTDI_BACKEND_BUILD_PATH ""
+#endif
 #ifndef TT_PRIVATE_LIBDIR_NAME
 #define TT_PRIVATE_LIBDIR_NAME "vorandel-turntable"
 #endif
@@ -61,4 +67,21 @@ std::string PluginLocation::bundledSimulatorPath() {
     const std::string bundled =
         executableDirectory() + "/" TT_BIN_TO_LIBDIR "/" TT_PRIVATE_LIBDIR_NAME "/libftd2xx.so";
     return exists(bundled) ? canonical(bundled) : "";
+}
+
+std::string PluginLocation::simulatorPath() {
+    const std::string bundled = bundledSimulatorPath();
+    if (!bundled.empty()) {
+        return bundled;
+    }
+    return exists(TT_SIMULATOR_BUILD_PATH) ? TT_SIMULATOR_BUILD_PATH : "";
+}
+
+std::string PluginLocation::libftdiBackendPath() {
+    const std::string installed = executableDirectory() + "/" TT_BIN_TO_LIBDIR
+                                  "/" TT_PRIVATE_LIBDIR_NAME "/libftdi1/libftd2xx.so";
+    if (exists(installed)) {
+        return canonical(installed);
+    }
+    return exists(TT_LIBFTDI_BACKEND_BUILD_PATH) ? TT_LIBFTDI_BACKEND_BUILD_PATH : "";
 }

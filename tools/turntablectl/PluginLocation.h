@@ -14,6 +14,12 @@ public:
     /// The simulator installed in the package's private library directory,
     /// or "" when it was not installed.
     static std::string bundledSimulatorPath();
+    /// The simulator installed with the package, else the one of the build
+    /// tree; "" when neither exists.
+    static std::string simulatorPath();
+    /// The libftdi1 backend installed in the private directory, else the one
+    /// of the build tree; "" when neither exists.
+    static std::string libftdiBackendPath();
 
 private:
     static std::string executableDirectory();

@@ -28,8 +28,9 @@ void addCommonOptions(CLI::App& app, CommonOptions& o) {
                    "Plug-in library to load (default: the installed one beside this program, "
                    "else the one of its build tree)");
     app.add_option("--d2xx", o.d2xxPath,
-                   "D2XX library (libftd2xx.so) to load before the plug-in, e.g. the vendor's "
-                   "or the simulator");
+                   "D2XX library (libftd2xx.so) to load before the plug-in: 'libftdi1' (real "
+                   "turntables over libftdi1), 'simulator', or the path of one, e.g. the "
+                   "vendor's");
     app.add_option("--model", o.model,
                    "Catalogue row to open the turntable as (default 0: the identified model, "
                    "or the expert row)");

@@ -1,0 +1,169 @@
+// The plug-in's shared library, as built for every backend, driving
+// emulated FT245R chips through the libftdi1 backend: discovery, the
+// identity record, both boards' port traffic and an unplug mid-move.
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "PluginTest.h"
+#include "UsbTestbed.h"
+#include "ftd2xx.h"
+
+using std::chrono::milliseconds;
+
+namespace {
+
+std::vector<std::string> asVector(const DevicesNamesList& list) {
+    return std::vector<std::string>(list.begin(), list.end());
+}
+
+/// The Cobalt Medium of the plug-in tests: row 3, 72 steps a turn.
+ChipSetup cobaltChip() {
+    return ChipSetup()
+        .withStepper(ftsim::StepperSetup().stepsPerRevolution(72).clockwiseActiveHigh(false))
+        .identity(3);
+}
+
+/// The Classic: row 1, the DC board, 5 ms a count.
+ChipSetup classicChip() {
+    return ChipSetup().withDc(ftsim::DcSetup().countNanoseconds(5000000)).identity(1);
+}
+
+}  // namespace
+
+class PluginOverUsb : public PluginTest {
+protected:
+    void TearDown() override {
+        UsbTestbed::instance().unplugAll();
+        PluginTest::TearDown();
+    }
+};
+
+TEST_F(PluginOverUsb, RunsOnTheLibftdiBackend) {
+    Dl_info info{};
+    ASSERT_NE(0, dladdr(reinterpret_cast<void*>(&FT_Open), &info));
+    EXPECT_NE(std::string::npos, std::string(info.dli_fname).find("d2xx/ftdi/libftd2xx.so"))
+        << info.dli_fname;
+    EXPECT_NE(nullptr, dlsym(RTLD_DEFAULT, "tt_d2xx_backend_name"));
+}
+
+TEST_F(PluginOverUsb, DiscoveryNamesTheIdentifiedModelOrListsTheCatalogue) {
+    UsbTestbed::instance().plug(cobaltChip());
+    {
+        HxVorandelTurntableControl plugin;
+        EXPECT_EQ(std::vector<std::string>{"Vorandel Cobalt Medium"},
+                  asVector(plugin.availableDevices()));
+        EXPECT_EQ("", plugin.lastError());
+    }
+    UsbTestbed::instance().unplugAll();
+
+    UsbTestbed::instance().plug(ChipSetup().withStepper(ftsim::StepperSetup()));
+    HxVorandelTurntableControl plugin;
+    EXPECT_EQ(10u, plugin.availableDevices().size());
+}
+
+TEST_F(PluginOverUsb, DiscoverySkipsChipsHeldElsewhereAndOtherChips) {
+    ChipSetup held = cobaltChip();
+    held.heldElsewhere = true;
+    UsbTestbed::instance().plug(held);
+    ChipSetup uart = cobaltChip();
+    uart.description = "FT232R USB UART";
+    UsbTestbed::instance().plug(uart);
+
+    HxVorandelTurntableControl plugin;
+    EXPECT_TRUE(plugin.availableDevices().empty());
+    EXPECT_NE(std::string::npos, plugin.lastError().find("cannot be found"));
+}
+
+TEST_F(PluginOverUsb, IdentityRecordWrittenIsStoredInTheChipAndDiscovered) {
+    // Strings so long that the record does not fit until the serial number
+    // is emptied: the plug-in reprograms the strings first.
+    ChipSetup setup = ChipSetup().withStepper(ftsim::StepperSetup().stepsPerRevolution(72));
+    setup.description = "FT245R USB FIFO, long-named turntable 01";  // 40 characters
+    const auto chip = UsbTestbed::instance().plug(setup);
+    {
+        HxVorandelTurntableControl plugin;
+        ASSERT_TRUE(discoverAndOpen(plugin, 3));
+        EXPECT_TRUE(plugin.writeToEEPROM(7));
+        short row = -1;
+        EXPECT_TRUE(plugin.readFromEEPROM(&row));
+        EXPECT_EQ(7, row);
+        plugin.closeDevice();
+    }
+    const std::array<std::uint8_t, 128> image = chip->snapshot().eeprom;
+    EXPECT_EQ(2, image[0x13]);  // the serial number was emptied
+    const std::size_t userArea = (image[0x12] & 0x7F) + image[0x13];
+    EXPECT_EQ(0xD1, image[userArea]);
+    EXPECT_EQ(7, image[userArea + 6]);
+    EXPECT_EQ(EmulatedFt245r::eepromChecksum(image), image[0x7E] | (image[0x7F] << 8));
+
+    HxVorandelTurntableControl plugin;
+    EXPECT_EQ(std::vector<std::string>{"Vorandel Amber Large"}, asVector(plugin.availableDevices()));
+}
+
+TEST_F(PluginOverUsb, StepperMovesPulseTheBoardOneStepPerCount) {
+    const auto chip = UsbTestbed::instance().plug(cobaltChip());
+    HxVorandelTurntableControl plugin;
+    openCobalt(plugin);
+    const ChipSnapshot opened = chip->snapshot();
+    EXPECT_EQ(1000000u, opened.baudRate);
+    EXPECT_EQ(2u, opened.latency);
+    EXPECT_EQ(kStepperDirectionMask, opened.mask);
+    EXPECT_EQ(FT_BITMODE_ASYNC_BITBANG, opened.mode);
+
+    EXPECT_TRUE(plugin.rotateDeviceToAngle(30.0f));
+    ASSERT_TRUE(finishMove(plugin));
+    EXPECT_EQ(6, chip->snapshot().stepPosition);
+    EXPECT_TRUE(plugin.rotateDeviceToAngle(-30.0f));
+    ASSERT_TRUE(finishMove(plugin));
+
+    const ChipSnapshot moved = chip->snapshot();
+    EXPECT_EQ(-6, moved.stepPosition);
+    EXPECT_EQ(18u, moved.steps);
+    EXPECT_EQ(0u, moved.stepsLost);
+    // Every port write is one single-byte transfer, each after a transmit purge.
+    EXPECT_EQ(moved.written.size(), std::size_t(moved.bulkOutTransfers));
+    EXPECT_GE(moved.written.size(), 2 * 18u);
+    plugin.closeDevice();
+}
+
+TEST_F(PluginOverUsb, DcMoveLoadsTheCounterAndWatchesTheStatusLine) {
+    const auto chip = UsbTestbed::instance().plug(classicChip());
+    HxVorandelTurntableControl plugin;
+    ASSERT_TRUE(discoverAndOpen(plugin, 0));
+    EXPECT_EQ(kDcDirectionMask, chip->snapshot().mask);
+
+    EXPECT_TRUE(plugin.rotateDeviceToAngle(30.0f));
+    ASSERT_TRUE(finishMove(plugin));
+    const ChipSnapshot moved = chip->snapshot();
+    ASSERT_FALSE(moved.dcRuns.empty());
+    EXPECT_EQ(6u, moved.dcCounts);
+    EXPECT_EQ(15 - 6, moved.dcPresets.front());
+    plugin.closeDevice();
+}
+
+// Disabled: about one run in three the emulated bus itself stalls when the
+// chip is pulled out while the worker's transfer is in flight (umockdev's
+// handler thread blocks sending a reply while the client waits for it), so
+// the case hangs in the test bed, not in the backend. The backend's answers
+// to a vanished chip are covered by UsbBackend.UnpluggedChip...; run this one
+// by hand with --gtest_also_run_disabled_tests.
+TEST_F(PluginOverUsb, DISABLED_UnplugMidMoveEndsTheMoveAndCloses) {
+    const auto chip = UsbTestbed::instance().plug(cobaltChip());
+    HxVorandelTurntableControl plugin;
+    openCobalt(plugin);
+    plugin.SetCountsPerRevolution(720);
+    EXPECT_TRUE(plugin.rotateDeviceToAngle(180.0f));  // 360 counts, at least 360 ms
+    ASSERT_TRUE(waitFor([&] { return chip->snapshot().steps >= 5; }, milliseconds(20000)));
+    UsbTestbed::instance().unplug(chip);
+
+    ASSERT_TRUE(finishMove(plugin, milliseconds(30000)));
+    EXPECT_LT(chip->snapshot().steps, 360u);
+    plugin.closeDevice();
+    EXPECT_FALSE(plugin.isTurntableOpened());
+    EXPECT_TRUE(plugin.availableDevices().empty());
+}

@@ -1,0 +1,50 @@
+// FT245R chips plugged into an emulated USB bus.
+#ifndef TESTS_USB_USBTESTBED_H
+#define TESTS_USB_USBTESTBED_H
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ChipSetup.h"
+#include "EmulatedFt245r.h"
+
+struct _UMockdevTestbed;
+struct _UMockdevIoctlBase;
+struct _UMockdevIoctlClient;
+struct _UMockdevIoctlData;
+
+/// A umockdev testbed (no root: it needs the program to run under
+/// libumockdev-preload) on which each plugged chip is a USB device on bus
+/// 1 whose usbdevfs ioctls the chip answers: libusb, and libftdi1 above
+/// it, see a real FT245R. One per process, made before anything starts a
+/// libusb session; child processes inherit it through the environment.
+class UsbTestbed {
+public:
+    /// The process's testbed, made at the first call.
+    static UsbTestbed& instance();
+    ~UsbTestbed();
+
+    /// Plugs a chip in; it is listed from the next enumeration on.
+    std::shared_ptr<EmulatedFt245r> plug(const ChipSetup& setup);
+    /// Pulls `chip` out: every request on it fails as on a vanished device
+    /// and it leaves the bus.
+    void unplug(const std::shared_ptr<EmulatedFt245r>& chip);
+    /// Pulls every chip out.
+    void unplugAll();
+
+private:
+    struct Port;
+
+    UsbTestbed();
+    static int onIoctl(_UMockdevIoctlBase* handler, _UMockdevIoctlClient* client, void* port);
+    bool answer(Port& port, _UMockdevIoctlClient* client);
+
+    _UMockdevTestbed* m_testbed;
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<Port>> m_ports;
+    int m_nextAddress = 2;
+};
+
+#endif  // TESTS_USB_USBTESTBED_H
