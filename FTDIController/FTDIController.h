@@ -181,11 +181,10 @@ public:
 
     /// Stops the current move and returns once it has ended: a running move
     /// gets its flag cleared, and the call waits for its stop sequence and its
-    /// end-of-move report; a start from that report is refused, so the wait
-    /// is one period plus the report. A report already under way when the
-    /// call comes is not waited for (it may be waiting for this very thread),
-    /// but a start from it is refused. False only without a device
-    /// (TT_ERROR_NULL_HANDLE).
+    /// end-of-move report, also one already under way; a start from that
+    /// report is refused, so the wait is one period plus the report. A report
+    /// that waits for the thread calling this therefore deadlocks: such hosts
+    /// use cancelRotation. False only without a device (TT_ERROR_NULL_HANDLE).
     /// Starts are refused while it runs. From the reporting worker itself it
     /// stops a move that report started and returns at once for its own.
     bool stopRotation();

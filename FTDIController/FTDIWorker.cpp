@@ -204,12 +204,10 @@ bool FTDIController::stopCurrentMove(std::unique_lock<std::mutex>& lock, bool si
 
     const bool portWorkLeft = m_moveState == MoveState::Running ||
                               m_moveState == MoveState::Stopping;
-    // No stop waits for a report that was under way before it came: that
-    // report may be waiting for this very thread (a host's callback that
-    // hands the event to its UI thread). Its chain of starts ends all the
-    // same, through stopAsked. A plain stop of a move still running waits
-    // for that move's report too.
-    if (!portWorkLeft)
+    // A cancel never waits for a report that was under way before it came:
+    // that report may be waiting for this very thread. A plain stop does,
+    // as it always waited for the stopped worker's callback.
+    if (!portWorkLeft && silent)
         return false;
     current->isThreadRunning.store(false);
     ++current->waiters;

@@ -21,9 +21,9 @@ class FTDIController;
 /// the open driver for its own length, so a close on another thread never
 /// frees it under the call. A move goes Idle -> Starting -> Running ->
 /// Stopping (port work after the motion) -> Reporting (the callback) -> Idle;
-/// the callback runs with no lock held. Only the destructor waits for a
-/// report that is already under way, so a callback may wait for any host
-/// thread that is not destroying the object.
+/// the callback runs with no lock held. Only stopRotation() and the
+/// destructor wait for a report under way, so a callback may wait for any
+/// host thread that is not inside one of those two.
 /// Per operation below: [threads; states] what it then does.
 class HX_EXPORT HxVorandelTurntableControl : public HxTurntableHardware {
 public:
@@ -134,13 +134,13 @@ public:
     /// startRotation: allowed and refused as rotateDeviceToAngle; false when
     /// refused.
     bool startRotation();
-    /// Running/Stopping: stops the move and waits for its port work and its
-    /// report (made while a spin is marked); a start from that report is
-    /// refused, so it returns within one step plus the report. Reporting: a
-    /// start from the report under way is refused and the call returns
-    /// without waiting for it, so a callback may wait for the thread inside
-    /// this call. Idle: nothing. From the callback: stops a move that
-    /// callback started and returns.
+    /// Running/Stopping/Reporting: stops the move and waits for its port work
+    /// and its report (made while a spin is marked, also one under way); a
+    /// start from that report is refused, so it returns within one step plus
+    /// the report. A callback that waits for the thread inside this call
+    /// deadlocks: hosts whose callback waits for their UI thread stop with
+    /// stopAngleRotation(). Idle: nothing. From the callback: stops a move
+    /// that callback started and returns.
     void stopRotation();
     int SetRotationIncrementInCounts(int iRotateCounts);
     double SetRotationIncrementInDegrees(double dRotateDegrees);

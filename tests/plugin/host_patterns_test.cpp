@@ -98,16 +98,15 @@ TEST_F(HostPattern, ReportStopsOrEndsTheSpinAndNothingMoreIsReported) {
 
 TEST_F(HostPattern, UiThreadStopsOrClosesWhileTheReportWaitsForIt) {
     // The report hands the event to the host's thread and waits for it; that
-    // thread stops the spin (either way) or closes, and only then answers.
-    for (int action = 0; action < 3; ++action) {
+    // thread stops the spin or closes, and only then answers.
+    for (int action = 0; action < 2; ++action) {
         open(cobaltMedium());
         std::atomic<bool> inReport{false};
         std::atomic<bool> answered{false};
-        std::atomic<bool> gotAnswer{false};
         done = false;
         m_onStopped = [&](HxTurntableHardware*) {
             inReport = true;
-            gotAnswer = await(answered);
+            await(answered);
             plugin->rotateDeviceToAngle(90.0f);  // refused: a stop was asked
             done = true;
         };
@@ -115,14 +114,10 @@ TEST_F(HostPattern, UiThreadStopsOrClosesWhileTheReportWaitsForIt) {
         ASSERT_TRUE(await(inReport));
         if (action == 0)
             plugin->stopAngleRotation();
-        else if (action == 1)
-            plugin->stopRotation();
         else
             plugin->closeDevice();
         answered = true;
         ASSERT_TRUE(await(done)) << "action " << action;
-        EXPECT_TRUE(gotAnswer) << "the host thread was held until the report gave up, action "
-                               << action;
         EXPECT_FALSE(plugin->IsTurntableRotating());
         m_onStopped = nullptr;
         plugin.reset();
