@@ -31,6 +31,8 @@ HostSession::HostSession(TurntablePlugin& plugin) : m_plugin(plugin) {
 
 HostSession::~HostSession() {
     close();
+    // closeDevice does not wait for a report already under way.
+    { std::lock_guard<std::mutex> lock(m_mutex); }
     m_plugin.setCallbacks(nullptr, nullptr, nullptr);
 }
 
@@ -72,10 +74,11 @@ void HostSession::close() {
 }
 
 void HostSession::onRotationStopped() {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_stopReports;
-    }
+    // Notified under the lock: the destructor takes the lock once the device
+    // is closed, so a report that is still under way has left this object
+    // before it goes.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_stopReports;
     m_stopped.notify_all();
 }
 
