@@ -27,11 +27,10 @@ void spin(std::int64_t ns) {
     }
 }
 
-/// Runs `body` on the device behind `handle` with the world locked. Null,
-/// unknown and closed handles give FT_INVALID_HANDLE; handles of unplugged
-/// devices FT_IO_ERROR. The handle value is only looked up, never followed.
-template <typename Body>
-FT_STATUS onDevice(TraceLog::Fn fn, FT_HANDLE handle, Rec rec, Body body) {
+/// Runs `call(world, time, delay)` with the world locked and its scheduled
+/// events run up to now, then spends the USB delay the call set, unlocked.
+template <typename Call>
+FT_STATUS inWorld(Call call) {
     std::int64_t delay = 0;
     FT_STATUS status = FT_OK;
     {
@@ -39,6 +38,19 @@ FT_STATUS onDevice(TraceLog::Fn fn, FT_HANDLE handle, Rec rec, Body body) {
         World& w = d2xxWorld();
         const TimeNs time = now();
         w.runSchedule(time);
+        status = call(w, time, delay);
+    }
+    spin(delay);
+    return status;
+}
+
+/// Runs `body` on the device behind `handle` with the world locked. Null,
+/// unknown and closed handles give FT_INVALID_HANDLE; handles of unplugged
+/// devices FT_IO_ERROR. The handle value is only looked up, never followed.
+template <typename Body>
+FT_STATUS onDevice(TraceLog::Fn fn, FT_HANDLE handle, Rec rec, Body body) {
+    return inWorld([&](World& w, TimeNs time, std::int64_t& delay) {
+        FT_STATUS status = FT_OK;
         int index = -1;
         const auto found = w.handles.find(reinterpret_cast<std::uintptr_t>(handle));
         if (handle == nullptr || found == w.handles.end()) {
@@ -56,9 +68,8 @@ FT_STATUS onDevice(TraceLog::Fn fn, FT_HANDLE handle, Rec rec, Body body) {
                     (fn == TraceLog::Write ? w.writeDelayNs : 0);
         }
         w.trace.call(fn, index, rec.arg0, rec.arg1, status, time, rec.bytes, rec.count);
-    }
-    spin(delay);
-    return status;
+        return status;
+    });
 }
 
 FT_STATUS eepromFault(SimDevice& device, EepromCall call) {
@@ -146,13 +157,8 @@ FT_STATUS FT_GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* pDest, LPDWORD lpdwNumD
 }
 
 FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* pHandle) {
-    std::int64_t delay = 0;
-    FT_STATUS status = FT_OK;
-    {
-        std::lock_guard<std::mutex> lock(worldMutex());
-        World& w = d2xxWorld();
-        const TimeNs time = now();
-        w.runSchedule(time);
+    return inWorld([&](World& w, TimeNs time, std::int64_t& delay) {
+        FT_STATUS status = FT_OK;
         const std::vector<int> listed = w.listed();
         int index = -1;
         if (!pHandle) {
@@ -174,9 +180,8 @@ FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* pHandle) {
             }
         }
         w.trace.call(TraceLog::Open, index, std::uint32_t(deviceNumber), 0, status, time);
-    }
-    spin(delay);
-    return status;
+        return status;
+    });
 }
 
 FT_STATUS FT_Close(FT_HANDLE ftHandle) {
