@@ -2,6 +2,7 @@
 #include <cstring>
 #include <vector>
 
+#include "D2xxDiagnostics.h"
 #include "FTDIController.h"
 
 namespace {
@@ -43,13 +44,16 @@ FTDIController::DeviceIndexes FTDIController::availableDeviceIndexes(const char*
     FTDIController probe(deviceType);
 
     DWORD deviceCount = 0;
-    if (FT_CreateDeviceInfoList(&deviceCount) != FT_OK || deviceCount == 0)
+    if (D2xxDiagnostics::checked("FT_CreateDeviceInfoList",
+                                 FT_CreateDeviceInfoList(&deviceCount)) != FT_OK ||
+        deviceCount == 0)
         return result;
 
     std::vector<FT_DEVICE_LIST_INFO_NODE> records(deviceCount);
     DWORD filledCount = deviceCount;
     // A failed listing may have filled nothing: read no record then.
-    if (FT_GetDeviceInfoList(records.data(), &filledCount) != FT_OK)
+    if (D2xxDiagnostics::checked("FT_GetDeviceInfoList",
+                                 FT_GetDeviceInfoList(records.data(), &filledCount)) != FT_OK)
         return result;
     const DWORD usable = std::min(filledCount, deviceCount);
 
@@ -63,7 +67,8 @@ FTDIController::DeviceIndexes FTDIController::availableDeviceIndexes(const char*
             result.push_back({static_cast<int32_t>(dev), -1});
             continue;
         }
-        if (FT_Open(static_cast<int>(dev), &record.ftHandle) != FT_OK)
+        if (D2xxDiagnostics::checked("FT_Open", FT_Open(static_cast<int>(dev), &record.ftHandle)) !=
+            FT_OK)
             continue;
 
         short writtenId = -1;
@@ -79,8 +84,10 @@ FTDIController::DeviceIndexes FTDIController::availableDeviceIndexes(const char*
         }
         if (found)
             result.push_back({static_cast<int32_t>(dev), static_cast<int32_t>(writtenId)});
-        FT_Close(record.ftHandle);
+        D2xxDiagnostics::checked("FT_Close", FT_Close(record.ftHandle));
     }
+    TT_LOG(Device, Debug, "discovery of \"%s\": %zu of %lu devices listed", chipName, result.size(),
+           static_cast<unsigned long>(usable));
     return result;
 }
 
@@ -112,10 +119,11 @@ bool FTDIController::openDevice(int index, std::wstring* errorString) {
         return false;
     }
 
-    const FT_STATUS status = FT_Open(index, &m_ftdiHandle);
+    const FT_STATUS status = D2xxDiagnostics::checked("FT_Open", FT_Open(index, &m_ftdiHandle));
     if (status == FT_OK) {
-        FT_SetBaudRate(m_ftdiHandle, 1000000);
-        FT_SetLatencyTimer(m_ftdiHandle, 2);
+        D2xxDiagnostics::checked("FT_SetBaudRate", FT_SetBaudRate(m_ftdiHandle, 1000000));
+        D2xxDiagnostics::checked("FT_SetLatencyTimer", FT_SetLatencyTimer(m_ftdiHandle, 2));
+        TT_LOG(Device, Debug, "device %d opened", index);
         return true;
     }
 

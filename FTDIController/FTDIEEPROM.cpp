@@ -1,3 +1,4 @@
+#include "D2xxDiagnostics.h"
 #include "FTDIController.h"
 
 namespace {
@@ -26,7 +27,8 @@ bool FTDIController::readRecord(short* writtenId) {
     DWORD userAreaSize = 0;
     {
         std::lock_guard<std::mutex> lock(m_portMutex);
-        if (FT_EE_UASize(m_ftdiHandle, &userAreaSize) != FT_OK)
+        if (D2xxDiagnostics::checked("FT_EE_UASize", FT_EE_UASize(m_ftdiHandle, &userAreaSize)) !=
+            FT_OK)
             return false;
     }
     if (userAreaSize < RECORD_SIZE)
@@ -36,8 +38,9 @@ bool FTDIController::readRecord(short* writtenId) {
     DWORD bytesRead = 0;
     {
         std::lock_guard<std::mutex> lock(m_portMutex);
-        if (FT_EE_UARead(m_ftdiHandle, bytes, RECORD_SIZE, &bytesRead) != FT_OK ||
-            bytesRead != RECORD_SIZE)
+        const FT_STATUS status = FT_EE_UARead(m_ftdiHandle, bytes, RECORD_SIZE, &bytesRead);
+        D2xxDiagnostics::checkTransfer("FT_EE_UARead", status, bytesRead, RECORD_SIZE);
+        if (status != FT_OK || bytesRead != RECORD_SIZE)
             return false;
     }
 
@@ -61,7 +64,7 @@ bool FTDIController::writeToEEPROM(short writtenId) {
     // Programming takes long: it may neither run under a move nor let one
     // start meanwhile.
     if (!beginExclusivePortWork())
-        return false;
+        return TT_LOG_REFUSAL(Device, "EEPROM write refused");
     const bool written = writeRecord(writtenId);
     endExclusivePortWork();
     return written;
@@ -88,12 +91,14 @@ bool FTDIController::writeRecord(short writtenId) {
         DWORD userAreaSize = 0;
         {
             std::lock_guard<std::mutex> lock(m_portMutex);
-            if (FT_EE_UASize(m_ftdiHandle, &userAreaSize) != FT_OK)
+            if (D2xxDiagnostics::checked("FT_EE_UASize",
+                                         FT_EE_UASize(m_ftdiHandle, &userAreaSize)) != FT_OK)
                 return false;
         }
         if (userAreaSize >= RECORD_SIZE) {
             std::lock_guard<std::mutex> lock(m_portMutex);
-            return FT_EE_UAWrite(m_ftdiHandle, bytes, RECORD_SIZE) == FT_OK;
+            return D2xxDiagnostics::checked(
+                       "FT_EE_UAWrite", FT_EE_UAWrite(m_ftdiHandle, bytes, RECORD_SIZE)) == FT_OK;
         }
 
         // The strings share the EEPROM with the user area: emptying the serial
@@ -112,7 +117,7 @@ bool FTDIController::writeRecord(short writtenId) {
         data.SerialNumber = serialNumber;
         {
             std::lock_guard<std::mutex> lock(m_portMutex);
-            if (FT_EE_Read(m_ftdiHandle, &data) != FT_OK)
+            if (D2xxDiagnostics::checked("FT_EE_Read", FT_EE_Read(m_ftdiHandle, &data)) != FT_OK)
                 return false;
         }
         if (manufacturerId[0] == '\0' && serialNumber[0] == '\0')
@@ -125,7 +130,8 @@ bool FTDIController::writeRecord(short writtenId) {
         data.ManufacturerId = empty;
         {
             std::lock_guard<std::mutex> lock(m_portMutex);
-            if (FT_EE_Program(m_ftdiHandle, &data) != FT_OK)
+            if (D2xxDiagnostics::checked("FT_EE_Program", FT_EE_Program(m_ftdiHandle, &data)) !=
+                FT_OK)
                 return false;
         }
     }

@@ -1,3 +1,4 @@
+#include "D2xxDiagnostics.h"
 #include "FTDIController.h"
 #include "MonotonicWait.h"
 
@@ -27,11 +28,12 @@ bool FTDIController::writeChipByte(unsigned char byteToWrite) {
 }
 
 bool FTDIController::writeChipByteLocked(unsigned char byteToWrite) {
-    FT_Purge(m_ftdiHandle, FT_PURGE_TX);
+    D2xxDiagnostics::checked("FT_Purge", FT_Purge(m_ftdiHandle, FT_PURGE_TX));
     DWORD bytesWritten = 0;
     const FT_STATUS ftStatus = FT_Write(m_ftdiHandle, &byteToWrite, 1, &bytesWritten);
     if (ftStatus == FT_OK && bytesWritten == 1)
         return SetFTDIError(TT_ERROR_OK);
+    D2xxDiagnostics::checkTransfer("FT_Write", ftStatus, bytesWritten, 1);
     return SetFTDIError(TT_ERROR_WRITE_FAILED);
 }
 
@@ -40,16 +42,17 @@ unsigned char FTDIController::readChipByte(unsigned char mask) {
     unsigned char byteRead = 0;
     // In bit-bang mode the chip keeps sampling into its receive buffer: purge
     // it so that the byte read is a fresh sample.
-    FT_Purge(m_ftdiHandle, FT_PURGE_RX);
+    D2xxDiagnostics::checked("FT_Purge", FT_Purge(m_ftdiHandle, FT_PURGE_RX));
     DWORD numberOfBytesRead = 0;
     const FT_STATUS ftStatus = FT_Read(m_ftdiHandle, &byteRead, 1, &numberOfBytesRead);
+    D2xxDiagnostics::checkTransfer("FT_Read", ftStatus, numberOfBytesRead, 1);
     SetFTDIError(ftStatus == FT_OK ? TT_ERROR_OK : TT_ERROR_READ_FAILED);
     return static_cast<unsigned char>(byteRead & mask);
 }
 
 void FTDIController::setBitMode(unsigned char mask, unsigned char mode) {
     std::lock_guard<std::mutex> lock(m_portMutex);
-    FT_SetBitMode(m_ftdiHandle, mask, mode);
+    D2xxDiagnostics::checked("FT_SetBitMode", FT_SetBitMode(m_ftdiHandle, mask, mode));
 }
 
 void FTDIController::Wait(int miliSec) {

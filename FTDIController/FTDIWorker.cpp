@@ -1,6 +1,8 @@
 #include <thread>
 
+#include "D2xxDiagnostics.h"
 #include "FTDIController.h"
+#include "MoveDiagnostics.h"
 #include "RealtimeMoveScope.h"
 
 // The whole lifecycle of a move, every transition of the state machine
@@ -52,7 +54,9 @@ bool FTDIController::prepareAndStartRotation(const std::function<void()>& prepar
     {
         std::lock_guard<std::mutex> lock(m_moveMutex);
         if (!startAllowed(self))
-            return false;
+            return TT_LOG_REFUSAL(Move, "start refused: the move is %s, %d stop(s) under way",
+                                  MoveDiagnostics::stateName(static_cast<int>(m_moveState)),
+                                  m_stopsUnderWay);
         m_moveState = MoveState::Starting;
         ended = takeFinishedWorkers(self);
     }
@@ -76,11 +80,13 @@ bool FTDIController::prepareAndStartRotation(const std::function<void()>& prepar
         started =
             Initialize() ? StartRotationThread() : SetFTDIError(TT_ERROR_INITIALIZATION_FAILED);
     } catch (...) {
+        DiagnosticLog::writeCurrentException(DiagnosticLog::Category::Move, "starting the move");
         restore();
         leaveStarting();
         throw;
     }
     if (!started) {
+        TT_LOG(Move, Info, "start failed: error code %d", static_cast<int>(GetLastFTDIError()));
         restore();
         leaveStarting();
     }
@@ -114,6 +120,7 @@ bool FTDIController::launchRotationWorker(RotationMotion motion) {
         m_workers.push_back(fresh);
         static_cast<std::thread&>(*fresh) = std::thread(&FTDIController::runMove, this, fresh);
     } catch (...) {
+        DiagnosticLog::writeCurrentException(DiagnosticLog::Category::Move, "creating the worker");
         if (!m_workers.empty() && m_workers.back() == fresh)
             m_workers.pop_back();
         m_rotationThread.store(previous);
@@ -130,18 +137,23 @@ void FTDIController::runMove(FTDIThread* self) {
     // The worker waits until its launch is complete, so that workerId and the
     // state are settled before anything of the move can be observed.
     { std::lock_guard<std::mutex> lock(m_moveMutex); }
+    bool motionThrew = false;
 
     {
         // The port work of the move runs at a real-time priority where the
         // process may; the host's report below runs as the host's threads do.
         const RealtimeMoveScope priority;
+        const unsigned int counts = m_nCountsToRotate.load();
+        MoveDiagnostics::started(counts, m_rotationDirection.load());
 
         // An exception leaving a thread function ends the host's whole
         // process: a failing motion still ends the move, and it is reported
         // once.
         try {
-            self->motion(this, m_nCountsToRotate.load());
+            self->motion(this, counts);
         } catch (...) {
+            motionThrew = true;
+            DiagnosticLog::writeCurrentException(DiagnosticLog::Category::Move, "the motion");
         }
 
         self->isThreadRunning.store(false);
@@ -154,6 +166,8 @@ void FTDIController::runMove(FTDIThread* self) {
             if (m_turntableProfile.bSupportsLockUnlock)
                 SetLockMotorWhenIdle(GetLockMotorWhenIdle(), true);
         } catch (...) {
+            DiagnosticLog::writeCurrentException(DiagnosticLog::Category::Move,
+                                                 "releasing the motor");
         }
     }
     UpdateGlobalPositionAngleAfterRotation();
@@ -166,6 +180,8 @@ void FTDIController::runMove(FTDIThread* self) {
         std::lock_guard<std::mutex> lock(m_moveMutex);
         m_moveState = MoveState::Reporting;
         self->ownerGone = &ownerGone;
+        MoveDiagnostics::ended(motionThrew, self->stopAsked, self->silent,
+                               m_dCurrentGlobalPositionAngle.load());
         if (!self->silent)
             report = m_moveEndReport;
         m_moveChanged.notify_all();
@@ -174,6 +190,8 @@ void FTDIController::runMove(FTDIThread* self) {
         try {
             report();
         } catch (...) {
+            DiagnosticLog::writeCurrentException(DiagnosticLog::Category::Move,
+                                                 "the end-of-move report");
         }
     }
     if (ownerGone)
@@ -258,7 +276,7 @@ void FTDIController::closeDevice() {
     }
     {
         std::lock_guard<std::mutex> port(m_portMutex);
-        FT_Close(m_ftdiHandle);
+        D2xxDiagnostics::checked("FT_Close", FT_Close(m_ftdiHandle));
         m_ftdiHandle = nullptr;
     }
     {
@@ -277,11 +295,13 @@ void FTDIController::waitForExclusiveWork(std::unique_lock<std::mutex>& lock) {
 
 bool FTDIController::beginExclusivePortWork() {
     if (!holdsHandle())
-        return false;
+        return TT_LOG_REFUSAL(Move, "exclusive port work refused: no device open");
     std::lock_guard<std::mutex> lock(m_moveMutex);
     if (m_stopsUnderWay > 0 ||
         (m_moveState != MoveState::Idle && m_moveState != MoveState::Reporting))
-        return false;
+        return TT_LOG_REFUSAL(
+            Move, "exclusive port work refused: the move is %s, %d stop(s) under way",
+            MoveDiagnostics::stateName(static_cast<int>(m_moveState)), m_stopsUnderWay);
     m_moveState = MoveState::Exclusive;
     return true;
 }

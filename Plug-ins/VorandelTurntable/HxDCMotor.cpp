@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "DiagnosticLog.h"
 #include "MonotonicWait.h"
 
 namespace {
@@ -98,6 +99,7 @@ bool HxDCMotor::StartTurntable() {
         if (bSeenTurning || ReadIsTurntableRotating())
             return true;
     }
+    TT_LOG(Driver, Error, "the board showed no run after %d starts", START_ATTEMPTS);
     return false;
 }
 

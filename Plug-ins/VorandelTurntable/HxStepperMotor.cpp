@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 
+#include "DiagnosticLog.h"
 
 HxStepperMotor::HxStepperMotor(HxVorandelTurntableControl* vorandelTurntableControl)
     : FTDIController(VorandelTurntable), m_vorandelTurntableControl(vorandelTurntableControl) {
@@ -34,7 +35,7 @@ bool HxStepperMotor::triggerShutterRelease() {
     // Every step pulse rewrites the whole port from its move's snapshot: the
     // shutter and a move exclude each other for the whole sequence.
     if (!beginExclusivePortWork())
-        return false;
+        return TT_LOG_REFUSAL(Driver, "shutter release refused");
 
     SetMaskBits(MASK_STEP_FOCUS, BITS_ON);
     writeChipByte();

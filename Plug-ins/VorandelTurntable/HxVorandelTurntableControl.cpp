@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "DiagnosticLog.h"
 #include "FTDIController.h"
 #include "HxDCMotor.h"
 #include "HxStepperMotor.h"
@@ -224,6 +225,8 @@ void HxVorandelTurntableControl::openDevice(size_t index, bool* success) {
     std::wstring errorString;
     const bool opened =
         driver->openDevice(static_cast<int>(m_PImpl->availableFtdiIndex), &errorString);
+    TT_LOG(Plugin, Info, "open of row %zu on device %d %s", index,
+           static_cast<int>(m_PImpl->availableFtdiIndex), opened ? "succeeded" : "failed");
     if (success != nullptr) {
         *success = opened;
     }
@@ -346,6 +349,8 @@ void HxVorandelTurntableControl::turntableRotationStoppedHelper() {
     try {
         turntableRotationStopped();
     } catch (...) {
+        DiagnosticLog::writeCurrentException(DiagnosticLog::Category::Plugin,
+                                             "the host's rotation-stopped callback");
     }
 }
 

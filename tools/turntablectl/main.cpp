@@ -2,6 +2,7 @@
 // host photography application does and drives it from the command line.
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -83,6 +84,10 @@ int main(int argc, char** argv) {
 
     CommonOptions common;
     addCommonOptions(app, common);
+    bool verbose = false;
+    app.add_flag("--verbose", verbose,
+                 "Write the plug-in's diagnostic log (debug level) to standard error; "
+                 "VORANDEL_TURNTABLE_LOG chooses levels and a file instead");
 
     bool listJson = false;
     CLI::App* list = app.add_subcommand("list", "Discover the attached turntable");
@@ -161,6 +166,12 @@ int main(int argc, char** argv) {
     }
     common.simOptionsGiven = common.simTableGiven || app.get_option("--trace")->count() > 0;
 
+    // The plug-in reads its log settings once, from the environment of the
+    // process that loads it.
+    if (verbose && (setenv("VORANDEL_TURNTABLE_LOG", "debug", 1) != 0 ||
+                    unsetenv("VORANDEL_TURNTABLE_LOG_FILE") != 0)) {
+        std::perror("turntablectl: --verbose");
+    }
     InterruptSignal::install();
     std::unique_ptr<CommandContext> context;
     int code = EXIT_OK;
