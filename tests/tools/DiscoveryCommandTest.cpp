@@ -21,14 +21,6 @@ TEST(ListCommand, NamesTheIdentifiedDefaultTurntable) {
     EXPECT_EQ(run.out, "Vorandel Cobalt Medium\n");
 }
 
-TEST(ListCommand, ListsTheWholeCatalogueForATurntableWithoutRecord) {
-    const ToolRun run = ToolRun::turntablectl({"list", "--sim-unidentified"});
-    ASSERT_EQ(run.exitCode, 0) << run.describe();
-    EXPECT_EQ(run.outLinesWith("Vorandel").size(), 10u);
-    ASSERT_EQ(run.outLinesWith("  5  ").size(), 1u);
-    EXPECT_NE(run.outLinesWith("  5  ")[0].find("Vorandel Cobalt Extra Large"), std::string::npos);
-}
-
 TEST(ListCommand, JsonGivesTheRowOfTheIdentifiedModel) {
     const ToolRun run = ToolRun::turntablectl({"list", "--json", "--sim-model", "6"});
     ASSERT_EQ(run.exitCode, 0) << run.describe();

@@ -17,7 +17,7 @@ struct CommonOptions {
     std::optional<unsigned> speed;   ///< stepper pulse high time in ms
 
     SimulatedBench::Setup sim;
-    long long simModel = ModelCatalogue::DEFAULT_SIMULATED_ROW;
+    long long simModel = SimulatedBench::DEFAULT_ROW;
     bool simOptionsGiven = false;  ///< any --sim-* option or --trace was named
     bool simTableGiven = false;    ///< any --sim-* option was named
     std::string tracePath;         ///< --trace: the port's VCD goes here

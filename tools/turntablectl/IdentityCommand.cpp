@@ -3,7 +3,6 @@
 #include "CommandFailure.h"
 #include "Commands.h"
 #include "ExitCodes.h"
-#include "ModelCatalogue.h"
 
 int runIdentityRead(CommandContext& context) {
     context.openOrFail();
@@ -12,20 +11,21 @@ int runIdentityRead(CommandContext& context) {
         std::printf("No identity record on this turntable\n");
         return EXIT_OK;
     }
-    const std::optional<ModelRow> row = ModelCatalogue::row(size_t(identity));
+    const std::optional<std::string> label = context.catalogue().label(identity);
     std::printf("Identity record: row %d (%s)\n", identity,
-                row ? row->label : "not a catalogue row");
+                label ? label->c_str() : "not a catalogue row");
     return EXIT_OK;
 }
 
 int runIdentityWrite(CommandContext& context, long long row) {
-    const std::optional<ModelRow> model = ModelCatalogue::row(size_t(row));
+    context.catalogue().requireRow("identity row", row);
+    const std::string label = *context.catalogue().label(row);
     context.openOrFail();
     if (!context.plugin().writeToEEPROM(short(row))) {
         throw CommandFailure(EXIT_RUNTIME_FAILURE,
                              "the identity record could not be written to the turntable's EEPROM");
     }
-    std::printf("Identity record written: row %lld (%s)\n", row, model->label);
+    std::printf("Identity record written: row %lld (%s)\n", row, label.c_str());
 
     // Read it back the way every host will: through discovery.
     context.session().close();

@@ -4,7 +4,6 @@
 
 #include "Commands.h"
 #include "ExitCodes.h"
-#include "ModelCatalogue.h"
 #include "RealtimeMoveScope.h"
 
 int runInfo(CommandContext& context, bool json) {
@@ -41,9 +40,9 @@ int runInfo(CommandContext& context, bool json) {
     std::printf("Model:                   %s (row %zu%s)\n", opened.label.c_str(), opened.modelRow,
                 opened.identified ? ", identified" : "");
     if (hasRecord) {
-        const std::optional<ModelRow> row = ModelCatalogue::row(size_t(identity));
-        std::printf("Identity record:         row %d%s%s\n", identity, row ? ", " : "",
-                    row ? row->label : "");
+        const std::optional<std::string> label = context.catalogue().label(identity);
+        std::printf("Identity record:         row %d%s%s\n", identity, label ? ", " : "",
+                    label ? label->c_str() : "");
     } else {
         std::printf("Identity record:         none\n");
     }

@@ -4,7 +4,6 @@
 
 #include "Commands.h"
 #include "ExitCodes.h"
-#include "ModelCatalogue.h"
 
 int runList(CommandContext& context, bool json) {
     const HostSession::Discovery discovery = context.session().discover();
@@ -18,8 +17,8 @@ int runList(CommandContext& context, bool json) {
         size_t row = 0;
         for (const HxString& name : discovery.names) {
             // An identified turntable lists only its own model's name.
-            const std::optional<ModelRow> model = ModelCatalogue::rowByLabel(name);
-            const size_t modelRow = discovery.identified() && model ? model->row : row;
+            const std::optional<size_t> model = context.catalogue().rowOf(name);
+            const size_t modelRow = discovery.identified() && model ? *model : row;
             out["models"].push_back({{"row", modelRow}, {"label", name}});
             ++row;
         }

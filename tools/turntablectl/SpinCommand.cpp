@@ -12,7 +12,6 @@
 
 #include "CommandFailure.h"
 #include "InterruptSignal.h"
-#include "ModelCatalogue.h"
 #include "MotionChecks.h"
 #include "ResumeCommand.h"
 #include "ShotCommand.h"

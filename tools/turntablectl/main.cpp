@@ -13,7 +13,6 @@
 #include "CommonOptions.h"
 #include "ExitCodes.h"
 #include "InterruptSignal.h"
-#include "ModelCatalogue.h"
 #include "SpinCommand.h"
 
 namespace {
@@ -139,21 +138,6 @@ int main(int argc, char** argv) {
         return code == 0 ? EXIT_OK : EXIT_BAD_ARGUMENTS;
     }
 
-    const auto outOfRange = [](const char* what, long long row) {
-        std::fprintf(stderr,
-                     "turntablectl: %s %lld is not a model row: the catalogue has rows 0 to %zu\n",
-                     what, row, ModelCatalogue::ROW_COUNT - 1);
-        return EXIT_ROW_OUT_OF_RANGE;
-    };
-    if (common.model && !ModelCatalogue::isValidRow(*common.model)) {
-        return outOfRange("--model", *common.model);
-    }
-    if (!ModelCatalogue::isValidRow(common.simModel)) {
-        return outOfRange("--sim-model", common.simModel);
-    }
-    if (identityWrite->parsed() && !ModelCatalogue::isValidRow(identityRow)) {
-        return outOfRange("identity row", identityRow);
-    }
     for (const char* name :
          {"--sim-model", "--sim-unidentified", "--sim-none", "--sim-counts", "--sim-usb-latency",
           "--sim-count-time", "--sim-fail-open"}) {

@@ -68,7 +68,7 @@ std::size_t modelRow(const std::string& model) {
 }
 
 TableSetup modelTable(std::size_t row) {
-    const CatalogueModel& model = TableCatalogue::model(row);
+    const CatalogueModel model = TableCatalogue::model(row);
     TableSetup table;
     table.row = row;
     table.label = model.label;
@@ -108,7 +108,7 @@ void applySetting(TableSetup& table, const std::string& setting, std::set<std::s
     if (key == "counts") {
         if (table.dcBoard)
             throw BadText("counts applies to stepper tables; the Classic's counter turns " +
-                          std::to_string(TableCatalogue::model(TableCatalogue::CLASSIC_ROW).countsPerRevolution) +
+                          std::to_string(TableCatalogue::dcCountsPerRevolution()) +
                           " counts a revolution");
         table.stepsPerRevolution = unsigned(number(key, value, 1, 10000000));
     } else if (key == "count-time") {
