@@ -158,6 +158,13 @@ int CommandContext::finish(int code) {
     return code;
 }
 
+void CommandContext::printBoardSummary() const {
+    const std::string board = boardSummary();
+    if (!board.empty()) {
+        std::printf("%s\n", board.c_str());
+    }
+}
+
 std::string CommandContext::boardSummary() const {
     if (!m_bench || !m_bench->hasDevice()) {
         return "";

@@ -50,6 +50,8 @@ public:
     int finish(int code);
     /// The simulated board's counters as one line, or "" on real hardware.
     std::string boardSummary() const;
+    /// Prints boardSummary() as a line of its own, when there is one.
+    void printBoardSummary() const;
     /// "simulator", "libftdi1" or "vendor library".
     std::string backendName() const { return D2xxBackend::nameInUse(m_bench != nullptr); }
 

@@ -3,6 +3,9 @@
 
 #include <optional>
 #include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "SimulatedBench.h"
 
@@ -21,6 +24,14 @@ struct CommonOptions {
     bool simOptionsGiven = false;  ///< any --sim-* option or --trace was named
     bool simTableGiven = false;    ///< any --sim-* option was named
     std::string tracePath;         ///< --trace: the port's VCD goes here
+
+    /// The program's own command line, to tell how to resume a broken session.
+    std::vector<std::string> commandLine;
 };
+
+/// Adds the options every command takes to `app`; they land in `options`.
+void addCommonOptions(CLI::App& app, CommonOptions& options);
+/// Once parsed: notes which simulated-turntable options the command line named.
+void noteSimulationOptions(const CLI::App& app, CommonOptions& options);
 
 #endif  // TURNTABLECTL_COMMON_OPTIONS_H

@@ -1,8 +1,12 @@
 #include <cstdio>
+#include <memory>
 
 #include "CommandFailure.h"
 #include "Commands.h"
 #include "ExitCodes.h"
+#include "NumberRange.h"
+
+namespace {
 
 int runIdentityRead(CommandContext& context) {
     context.openOrFail();
@@ -37,4 +41,20 @@ int runIdentityWrite(CommandContext& context, long long row) {
                              "the turntable does not identify itself after the write");
     }
     return EXIT_OK;
+}
+
+}  // namespace
+
+void addIdentityCommand(CLI::App& app, CommandSet& commands) {
+    CLI::App* identity =
+        app.add_subcommand("identity", "The model identity record in the turntable's EEPROM");
+    identity->require_subcommand(1);
+    commands.add(*identity, "read", "Read the identity record", runIdentityRead);
+    const auto row = std::make_shared<long long>(0);
+    CLI::App* write =
+        commands.add(*identity, "write", "Provision the turntable as catalogue row ROW",
+                     [row](CommandContext& context) { return runIdentityWrite(context, *row); });
+    write->add_option("ROW", *row, "Catalogue row")
+        ->required()
+        ->check(NumberRange::row());
 }

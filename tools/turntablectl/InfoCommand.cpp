@@ -1,10 +1,13 @@
 #include <cstdio>
+#include <memory>
 
 #include <nlohmann/json.hpp>
 
 #include "Commands.h"
 #include "ExitCodes.h"
 #include "RealtimeMoveScope.h"
+
+namespace {
 
 int runInfo(CommandContext& context, bool json) {
     const CommandContext::Opened opened = context.openOrFail();
@@ -59,4 +62,13 @@ int runInfo(CommandContext& context, bool json) {
     std::printf("D2XX library:            %s\n", context.backendName().c_str());
     std::printf("Plug-in:                 %s\n", plugin.path().c_str());
     return EXIT_OK;
+}
+
+}  // namespace
+
+void addInfoCommand(CLI::App& app, CommandSet& commands) {
+    const auto json = std::make_shared<bool>(false);
+    CLI::App* info = commands.add(app, "info", "Model and settings of the turntable",
+                                  [json](CommandContext& context) { return runInfo(context, *json); });
+    info->add_flag("--json", *json, "Answer in JSON");
 }

@@ -1,9 +1,12 @@
 #include <cstdio>
+#include <memory>
 
 #include <nlohmann/json.hpp>
 
 #include "Commands.h"
 #include "ExitCodes.h"
+
+namespace {
 
 int runList(CommandContext& context, bool json) {
     const HostSession::Discovery discovery = context.session().discover();
@@ -45,4 +48,13 @@ int runList(CommandContext& context, bool json) {
         std::printf("%3zu  %s\n", row++, name.c_str());
     }
     return EXIT_OK;
+}
+
+}  // namespace
+
+void addListCommand(CLI::App& app, CommandSet& commands) {
+    const auto json = std::make_shared<bool>(false);
+    CLI::App* list = commands.add(app, "list", "Discover the attached turntable",
+                                  [json](CommandContext& context) { return runList(context, *json); });
+    list->add_flag("--json", *json, "Answer in JSON");
 }
