@@ -276,7 +276,11 @@ void FTDIController::closeDevice() {
     }
     {
         std::lock_guard<std::mutex> port(m_portMutex);
-        D2xxDiagnostics::checked("FT_Close", FT_Close(m_ftdiHandle));
+        // Closing without a device is allowed and answers FT_INVALID_HANDLE,
+        // which is no fault worth a record.
+        const FT_STATUS status = FT_Close(m_ftdiHandle);
+        if (m_ftdiHandle != nullptr)
+            D2xxDiagnostics::checked("FT_Close", status);
         m_ftdiHandle = nullptr;
     }
     {

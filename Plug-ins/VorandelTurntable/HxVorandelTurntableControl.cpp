@@ -1,10 +1,10 @@
 #include "HxVorandelTurntableControl.h"
 
-#include <array>
 #include <cmath>
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -15,61 +15,16 @@
 #include "HxDCMotor.h"
 #include "HxStepperMotor.h"
 #include "HxTurntableHardwarePrivate.h"
+#include "TurntableCatalogue.h"
 #include "VorandelTurntableControlPrivate.h"
 
 namespace {
-
-using TurntableID = HxVorandelTurntableControl::TurntableID;
-
-/// Row by row: the label the host shows and the model the row opens. Rows 5
-/// to 8 deliberately pair labels and models out of step: identity records in
-/// the field store rows, and those rows must keep opening the models they
-/// always opened.
-struct CatalogueRow {
-    const char* label;
-    TurntableID model;
-};
-
-constexpr std::array<CatalogueRow, 10> kCatalogue = {{
-    {"Vorandel Generic (Expert use)", HxVorandelTurntableControl::Generic_ExpertUse},
-    {"Vorandel Classic", HxVorandelTurntableControl::Classic},
-    {"Vorandel Compact", HxVorandelTurntableControl::Compact},
-    {"Vorandel Cobalt Medium", HxVorandelTurntableControl::Cobalt_M},
-    {"Vorandel Cobalt Large", HxVorandelTurntableControl::Cobalt_L},
-    {"Vorandel Cobalt Extra Large", HxVorandelTurntableControl::Cobalt_L_S2},
-    {"Vorandel Cobalt Large, Series 2", HxVorandelTurntableControl::Cobalt_XL},
-    {"Vorandel Amber Large", HxVorandelTurntableControl::Amber_M},
-    {"Vorandel Amber Medium", HxVorandelTurntableControl::Amber_L},
-    {"Vorandel Amber Extra Large", HxVorandelTurntableControl::Amber_XL},
-}};
-
-/// The built-in mechanical settings of a model. The DC board (Classic) has
-/// no direction or enable line, so only the stepper models set polarities.
-struct ModelPreset {
-    TurntableID model;
-    unsigned int countsPerRevolution;
-    bool lockMotorWhenIdle;
-    bool setsLinePolarities;
-    bool clockwiseActiveHigh;
-};
-
-constexpr std::array<ModelPreset, 9> kPresets = {{
-    {HxVorandelTurntableControl::Classic, 72, true, false, false},
-    {HxVorandelTurntableControl::Compact, 6400, false, true, false},
-    {HxVorandelTurntableControl::Cobalt_M, 19520, false, true, false},
-    {HxVorandelTurntableControl::Cobalt_L, 12062, false, true, false},
-    {HxVorandelTurntableControl::Cobalt_L_S2, 13062, false, true, true},
-    {HxVorandelTurntableControl::Cobalt_XL, 11200, false, true, true},
-    {HxVorandelTurntableControl::Amber_M, 8220, false, true, false},
-    {HxVorandelTurntableControl::Amber_L, 11520, false, true, false},
-    {HxVorandelTurntableControl::Amber_XL, 11520, false, true, false},
-}};
 
 /// The FT245R's description string holds this text.
 constexpr const char* kChipName = "245R";
 
 bool isCatalogueRow(int id) {
-    return id >= 0 && static_cast<size_t>(id) < kCatalogue.size();
+    return id >= 0 && static_cast<size_t>(id) < TurntableCatalogue::ROW_COUNT;
 }
 
 using Private = HxVorandelTurntableControl::VorandelTurntableControlPrivate;
@@ -117,26 +72,28 @@ HxVorandelTurntableControl::~HxVorandelTurntableControl() {
 }
 
 size_t HxVorandelTurntableControl::turntableIdToIndex(TurntableID turntableId) {
-    for (size_t row = 0; row < kCatalogue.size(); ++row) {
-        if (kCatalogue[row].model == turntableId) {
-            // Rows 5 to 8 hold the models out of declaration order, but a
-            // model's row is the one the identity records use to open it.
-            return row;
-        }
-    }
-    return 0;
+    // Rows 5 to 8 hold the models out of declaration order, but a model's
+    // row is the one the identity records use to open it.
+    const size_t row = TurntableCatalogue::rowOf(turntableId);
+    return row < TurntableCatalogue::ROW_COUNT ? row : 0;
 }
 
 HxVorandelTurntableControl::TurntableID HxVorandelTurntableControl::indexToTurntableId(
     size_t index) {
-    return index < kCatalogue.size() ? kCatalogue[index].model : Generic_ExpertUse;
+    const TurntableModel* model = TurntableCatalogue::model(index);
+    return model != nullptr ? model->id : Generic_ExpertUse;
+}
+
+DevicesNamesList HxVorandelTurntableControl::catalogueNames() {
+    DevicesNamesList names;
+    for (const TurntableModel& model : TurntableCatalogue::models()) {
+        names.push_back(model.label);
+    }
+    return names;
 }
 
 DevicesNamesList HxVorandelTurntableControl::availableDevices() const {
-    DevicesNamesList allSupportedDevicesNamesList;
-    for (const CatalogueRow& row : kCatalogue) {
-        allSupportedDevicesNamesList.push_back(row.label);
-    }
+    const DevicesNamesList allSupportedDevicesNamesList = catalogueNames();
 
     // A record whose id names no catalogue row says nothing usable about the
     // model, so such a device counts as unidentified: it drops out here and
@@ -179,12 +136,14 @@ DevicesNamesList HxVorandelTurntableControl::availableDevices() const {
 namespace {
 
 /// The model a host's list position opens: row 0 of the one-name list of an
-/// identified device is that device's model.
-TurntableID resolveModel(size_t index, int16_t availableTurntableId) {
+/// identified device is that device's model; a position beyond the catalogue
+/// opens the expert row's.
+const TurntableModel& resolveModel(size_t index, int16_t availableTurntableId) {
     const size_t row = (index == 0 && availableTurntableId != -1)
                            ? static_cast<size_t>(static_cast<int>(availableTurntableId))
                            : index;
-    return HxVorandelTurntableControl::indexToTurntableId(row);
+    const TurntableModel* model = TurntableCatalogue::model(row);
+    return model != nullptr ? *model : *TurntableCatalogue::model(0);
 }
 
 }  // namespace
@@ -192,9 +151,9 @@ TurntableID resolveModel(size_t index, int16_t availableTurntableId) {
 void HxVorandelTurntableControl::openDevice(size_t index, bool* success) {
     closeDevice();
 
-    const TurntableID model = resolveModel(index, m_PImpl->availableTurntableId);
+    const TurntableModel& model = resolveModel(index, m_PImpl->availableTurntableId);
     std::shared_ptr<FTDIController> driver;
-    if (model == Classic) {
+    if (model.driver == TurntableDriver::DcMotor) {
         driver = std::make_shared<HxDCMotor>(this);
     } else {
         driver = std::make_shared<HxStepperMotor>(this);
@@ -209,16 +168,13 @@ void HxVorandelTurntableControl::openDevice(size_t index, bool* success) {
     }
 
     // The presets only set fields of the driver; the board sees them at the
-    // next move. Generic_ExpertUse has none: the expert sets everything.
-    for (const ModelPreset& preset : kPresets) {
-        if (preset.model != model) {
-            continue;
-        }
-        SetCountsPerRevolution(preset.countsPerRevolution);
-        SetLockMotorWhenIdle(preset.lockMotorWhenIdle, false);
-        if (preset.setsLinePolarities) {
-            SetMotorEnableActiveHigh(true);
-            SetClockwiseActiveHigh(preset.clockwiseActiveHigh);
+    // next move.
+    if (const std::optional<TurntablePreset>& preset = model.preset) {
+        SetCountsPerRevolution(preset->countsPerRevolution);
+        SetLockMotorWhenIdle(preset->lockMotorWhenIdle, false);
+        if (const std::optional<LinePolarities>& polarities = preset->polarities) {
+            SetMotorEnableActiveHigh(polarities->motorEnableActiveHigh);
+            SetClockwiseActiveHigh(polarities->clockwiseActiveHigh);
         }
     }
 
@@ -246,7 +202,7 @@ void HxVorandelTurntableControl::openDevice(size_t index) {
     if (success) {
         // The DC board has no direction line, whichever list position named it.
         const bool isCounterclockwiseRotationSupported =
-            resolveModel(index, m_PImpl->availableTurntableId) != Classic;
+            resolveModel(index, m_PImpl->availableTurntableId).driver != TurntableDriver::DcMotor;
         hardwareOpenSucceeded(index, isCounterclockwiseRotationSupported);
     } else {
         hardwareDisconnected(index);

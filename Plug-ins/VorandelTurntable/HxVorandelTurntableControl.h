@@ -85,6 +85,10 @@ public:
     static size_t turntableIdToIndex(TurntableID turntableId);
     /// Model of a catalogue row; Generic_ExpertUse for rows above 9.
     static TurntableID indexToTurntableId(size_t index);
+    /// The catalogue's ten names in row order, as availableDevices() lists
+    /// them for a turntable without identity record: with it a host can name
+    /// any row, also that of an identified turntable's one name.
+    static DevicesNamesList catalogueNames();
 
     /// Counts in one revolution of the open turntable.
     uint32_t stepsPerRevolution() const override;

@@ -54,6 +54,8 @@ TEST_F(Discovery, UnidentifiedTurntableListsTheWholeCatalogueInRowOrder) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(turntable()).build();
     HxVorandelTurntableControl plugin;
     EXPECT_EQ(kLabels, asVector(plugin.availableDevices()));
+    // The same names, for a host to look any row up in.
+    EXPECT_EQ(kLabels, asVector(HxVorandelTurntableControl::catalogueNames()));
 }
 
 TEST_F(Discovery, NothingFoundGivesAnEmptyListAndTheFiveLineMessage) {

@@ -43,19 +43,30 @@ if(SANITIZE)
 endif()
 set(runtime_path "${prefix}/lib:${prefix}/lib/vorandel-turntable")
 
+# Runs a host program against the installed libraries; `devices`, when not
+# empty, is the FTSIM_DEVICES it is given.
+function(run_host program devices)
+  set(environment LD_LIBRARY_PATH=${runtime_path})
+  if(NOT devices STREQUAL "")
+    list(APPEND environment "FTSIM_DEVICES=${devices}")
+  endif()
+  run(${CMAKE_COMMAND} -E env ${environment} ${program})
+  set(out "${out}" PARENT_SCOPE)
+  set(err "${err}" PARENT_SCOPE)
+endfunction()
+
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/host-project -B ${WORK_DIR}/build -G ${GENERATOR}
   -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Debug
   "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
-run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${runtime_path} ${WORK_DIR}/build/host-discovery)
+run_host(${WORK_DIR}/build/host-discovery "")
 if(NOT out MATCHES "host-project: discovery answered")
   message(FATAL_ERROR "the host project ran no discovery:\n${out}")
 endif()
 set(package_out "${out}")
 
 set(trace ${WORK_DIR}/host-port.vcd)
-run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${runtime_path}
-  "FTSIM_DEVICES=Cobalt Medium,trace=${trace}" ${WORK_DIR}/build/host-discovery)
+run_host(${WORK_DIR}/build/host-discovery "Cobalt Medium,trace=${trace}")
 if(NOT out MATCHES "discovery answered 1 name\\(s\\)\n  Vorandel Cobalt Medium\n"
    OR NOT out MATCHES "opened row 0\n19520 counts per revolution")
   message(FATAL_ERROR "the host did not discover and open the table FTSIM_DEVICES named:\n${out}\n${err}")
@@ -69,8 +80,7 @@ if(NOT vcd MATCHES "var wire 1 . enable .*var wire 1 . step .*enddefinitions.*\n
 endif()
 string(APPEND package_out "${out}")
 
-run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${runtime_path}
-  "FTSIM_DEVICES=Cobalt Medium,counts=0" ${WORK_DIR}/build/host-discovery)
+run_host(${WORK_DIR}/build/host-discovery "Cobalt Medium,counts=0")
 if(NOT out MATCHES "discovery answered 0 name"
    OR NOT err MATCHES "ftsim: FTSIM_DEVICES: table 1 .*counts=0 is outside")
   message(FATAL_ERROR "a malformed FTSIM_DEVICES was not refused by name:\n${out}\n${err}")
@@ -84,7 +94,7 @@ if(PKG_CONFIG AND CXX)
   separate_arguments(pc_flags UNIX_COMMAND "${out}")
   run(${CXX} -std=c++17 ${flags} ${SOURCE_DIR}/examples/host-project/main.cpp ${pc_flags}
     -o ${WORK_DIR}/host-discovery-pc)
-  run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${runtime_path} ${WORK_DIR}/host-discovery-pc)
+  run_host(${WORK_DIR}/host-discovery-pc "")
   if(NOT out MATCHES "host-project: discovery answered")
     message(FATAL_ERROR "the pkg-config build ran no discovery:\n${out}")
   endif()

@@ -6,7 +6,6 @@
 #include <iterator>
 
 #include "CommandFailure.h"
-#include "ModelCatalogue.h"
 #include "PluginLocation.h"
 
 namespace {
@@ -47,6 +46,11 @@ CommandContext::CommandContext(const CommonOptions& options) : m_options(options
     if (!m_plugin) {
         throw CommandFailure(EXIT_RUNTIME_FAILURE, "cannot load the plug-in: " + error);
     }
+    m_catalogue = std::make_unique<ModelCatalogue>(m_plugin->catalogueNames());
+    if (m_options.model) {
+        m_catalogue->requireRow("--model", *m_options.model);
+    }
+    m_catalogue->requireRow("--sim-model", m_options.simModel);
 
     m_bench = SimulatedBench::find();
     if (m_bench) {
@@ -99,10 +103,9 @@ CommandContext::Opened CommandContext::openOrFail() {
     opened.modelRow = opened.row;
     if (opened.identified && opened.row == 0) {
         opened.label = discovery.names.front();
-        const std::optional<ModelRow> model = ModelCatalogue::rowByLabel(opened.label);
-        opened.modelRow = model ? model->row : 0;
+        opened.modelRow = m_catalogue->rowOf(opened.label).value_or(0);
     } else {
-        opened.label = ModelCatalogue::row(opened.row)->label;
+        opened.label = m_catalogue->label(long(opened.row)).value_or("");
     }
 
     std::string error;
@@ -153,6 +156,13 @@ int CommandContext::finish(int code) {
         }
     }
     return code;
+}
+
+void CommandContext::printBoardSummary() const {
+    const std::string board = boardSummary();
+    if (!board.empty()) {
+        std::printf("%s\n", board.c_str());
+    }
 }
 
 std::string CommandContext::boardSummary() const {

@@ -8,6 +8,7 @@
 #include "CommonOptions.h"
 #include "D2xxBackend.h"
 #include "HostSession.h"
+#include "ModelCatalogue.h"
 #include "SimulatedBench.h"
 #include "TurntablePlugin.h"
 
@@ -25,7 +26,8 @@ public:
         unsigned counts = 0;      ///< counts per revolution in force
     };
 
-    /// Loads the plug-in and, on the simulator, attaches the simulated turntable.
+    /// Loads the plug-in and, on the simulator, attaches the simulated
+    /// turntable; first refuses model rows outside the plug-in's catalogue.
     explicit CommandContext(const CommonOptions& options);
     ~CommandContext();
 
@@ -34,6 +36,8 @@ public:
     /// Null on real hardware.
     SimulatedBench* bench() { return m_bench.get(); }
     const CommonOptions& options() const { return m_options; }
+    /// The rows as the loaded plug-in names them.
+    const ModelCatalogue& catalogue() const { return *m_catalogue; }
 
     /// Discovery; throws EXIT_NO_TURNTABLE with the plug-in's text.
     HostSession::Discovery discoverOrFail();
@@ -46,6 +50,8 @@ public:
     int finish(int code);
     /// The simulated board's counters as one line, or "" on real hardware.
     std::string boardSummary() const;
+    /// Prints boardSummary() as a line of its own, when there is one.
+    void printBoardSummary() const;
     /// "simulator", "libftdi1" or "vendor library".
     std::string backendName() const { return D2xxBackend::nameInUse(m_bench != nullptr); }
 
@@ -53,6 +59,7 @@ private:
     CommonOptions m_options;
     void* m_d2xxLibrary = nullptr;
     std::unique_ptr<TurntablePlugin> m_plugin;
+    std::unique_ptr<ModelCatalogue> m_catalogue;
     std::unique_ptr<SimulatedBench> m_bench;
     std::unique_ptr<HostSession> m_session;
     bool m_finished = false;

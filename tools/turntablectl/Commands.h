@@ -1,35 +1,25 @@
 #ifndef TURNTABLECTL_COMMANDS_H
 #define TURNTABLECTL_COMMANDS_H
 
-#include <optional>
+#include <CLI/CLI.hpp>
 
 #include "CommandContext.h"
+#include "CommandSet.h"
 
-// One function per command; each returns the exit status (ExitCodes.h) or
-// throws CommandFailure.
+// One function per command, in the command's own file: each adds the command
+// and its options to `app`, and the function that runs it to `commands`.
 
-/// `list`: what discovery answers. (`spin` registers and runs itself: SpinCommand.h.)
-int runList(CommandContext& context, bool json);
-
-struct RotateOptions {
-    std::optional<int> counts;
-    std::optional<double> degrees;
-    std::optional<double> toAngle;
-    bool continuous = false;
-    bool counterclockwise = false;
-    double forSeconds = 0;  ///< continuous: stop after this long (0: until Ctrl-C)
-};
+/// `list`: what discovery answers.
+void addListCommand(CLI::App& app, CommandSet& commands);
+/// `spin`: a host-driven stepped spin of one revolution, or its plan.
+void addSpinCommand(CLI::App& app, CommandSet& commands);
 /// `rotate`: one move by counts, by degrees, to an angle, or continuously.
-int runRotate(CommandContext& context, const RotateOptions& options);
-
+void addRotateCommand(CLI::App& app, CommandSet& commands);
 /// `shutter`: one focus and shutter release.
-int runShutter(CommandContext& context);
-
+void addShutterCommand(CLI::App& app, CommandSet& commands);
 /// `info`: model and settings of the opened turntable.
-int runInfo(CommandContext& context, bool json);
-
-/// `identity read` and `identity write ROW`.
-int runIdentityRead(CommandContext& context);
-int runIdentityWrite(CommandContext& context, long long row);
+void addInfoCommand(CLI::App& app, CommandSet& commands);
+/// `identity read` and `identity write ROW`: the model identity record.
+void addIdentityCommand(CLI::App& app, CommandSet& commands);
 
 #endif  // TURNTABLECTL_COMMANDS_H

@@ -3,6 +3,9 @@
 
 #include <optional>
 #include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "SimulatedBench.h"
 
@@ -15,12 +18,21 @@ struct CommonOptions {
     std::optional<long long> model;  ///< catalogue row to open; default: the discovered one
     unsigned counts = 0;             ///< counts per revolution to use; 0: the model's
     std::optional<unsigned> speed;   ///< stepper pulse high time in ms
+    bool verbose = false;            ///< --verbose: the plug-in's diagnostic log to stderr
 
     SimulatedBench::Setup sim;
-    long long simModel = ModelCatalogue::DEFAULT_SIMULATED_ROW;
+    long long simModel = SimulatedBench::DEFAULT_ROW;
     bool simOptionsGiven = false;  ///< any --sim-* option or --trace was named
     bool simTableGiven = false;    ///< any --sim-* option was named
     std::string tracePath;         ///< --trace: the port's VCD goes here
+
+    /// The program's own command line, to tell how to resume a broken session.
+    std::vector<std::string> commandLine;
 };
+
+/// Adds the options every command takes to `app`; they land in `options`.
+void addCommonOptions(CLI::App& app, CommonOptions& options);
+/// Once parsed: notes which simulated-turntable options the command line named.
+void noteSimulationOptions(const CLI::App& app, CommonOptions& options);
 
 #endif  // TURNTABLECTL_COMMON_OPTIONS_H

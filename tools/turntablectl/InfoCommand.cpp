@@ -1,11 +1,13 @@
 #include <cstdio>
+#include <memory>
 
 #include <nlohmann/json.hpp>
 
 #include "Commands.h"
 #include "ExitCodes.h"
-#include "ModelCatalogue.h"
 #include "RealtimeMoveScope.h"
+
+namespace {
 
 int runInfo(CommandContext& context, bool json) {
     const CommandContext::Opened opened = context.openOrFail();
@@ -41,9 +43,9 @@ int runInfo(CommandContext& context, bool json) {
     std::printf("Model:                   %s (row %zu%s)\n", opened.label.c_str(), opened.modelRow,
                 opened.identified ? ", identified" : "");
     if (hasRecord) {
-        const std::optional<ModelRow> row = ModelCatalogue::row(size_t(identity));
-        std::printf("Identity record:         row %d%s%s\n", identity, row ? ", " : "",
-                    row ? row->label : "");
+        const std::optional<std::string> label = context.catalogue().label(identity);
+        std::printf("Identity record:         row %d%s%s\n", identity, label ? ", " : "",
+                    label ? label->c_str() : "");
     } else {
         std::printf("Identity record:         none\n");
     }
@@ -60,4 +62,13 @@ int runInfo(CommandContext& context, bool json) {
     std::printf("D2XX library:            %s\n", context.backendName().c_str());
     std::printf("Plug-in:                 %s\n", plugin.path().c_str());
     return EXIT_OK;
+}
+
+}  // namespace
+
+void addInfoCommand(CLI::App& app, CommandSet& commands) {
+    const auto json = std::make_shared<bool>(false);
+    CLI::App* info = commands.add(app, "info", "Model and settings of the turntable",
+                                  [json](CommandContext& context) { return runInfo(context, *json); });
+    info->add_flag("--json", *json, "Answer in JSON");
 }

@@ -1,10 +1,12 @@
 #include <cstdio>
+#include <memory>
 
 #include <nlohmann/json.hpp>
 
 #include "Commands.h"
 #include "ExitCodes.h"
-#include "ModelCatalogue.h"
+
+namespace {
 
 int runList(CommandContext& context, bool json) {
     const HostSession::Discovery discovery = context.session().discover();
@@ -18,8 +20,8 @@ int runList(CommandContext& context, bool json) {
         size_t row = 0;
         for (const HxString& name : discovery.names) {
             // An identified turntable lists only its own model's name.
-            const std::optional<ModelRow> model = ModelCatalogue::rowByLabel(name);
-            const size_t modelRow = discovery.identified() && model ? model->row : row;
+            const std::optional<size_t> model = context.catalogue().rowOf(name);
+            const size_t modelRow = discovery.identified() && model ? *model : row;
             out["models"].push_back({{"row", modelRow}, {"label", name}});
             ++row;
         }
@@ -46,4 +48,13 @@ int runList(CommandContext& context, bool json) {
         std::printf("%3zu  %s\n", row++, name.c_str());
     }
     return EXIT_OK;
+}
+
+}  // namespace
+
+void addListCommand(CLI::App& app, CommandSet& commands) {
+    const auto json = std::make_shared<bool>(false);
+    CLI::App* list = commands.add(app, "list", "Discover the attached turntable",
+                                  [json](CommandContext& context) { return runList(context, *json); });
+    list->add_flag("--json", *json, "Answer in JSON");
 }

@@ -1,36 +1,31 @@
 #include "ModelCatalogue.h"
 
-namespace {
+#include "CommandFailure.h"
 
-// Row order and labels exactly as the plug-in lists them; rows 5 to 8 keep
-// the plug-in's own pairing of label and preset.
-const ModelRow kRows[ModelCatalogue::ROW_COUNT] = {
-    {0, "Vorandel Generic (Expert use)"},
-    {1, "Vorandel Classic"},
-    {2, "Vorandel Compact"},
-    {3, "Vorandel Cobalt Medium"},
-    {4, "Vorandel Cobalt Large"},
-    {5, "Vorandel Cobalt Extra Large"},
-    {6, "Vorandel Cobalt Large, Series 2"},
-    {7, "Vorandel Amber Large"},
-    {8, "Vorandel Amber Medium"},
-    {9, "Vorandel Amber Extra Large"},
-};
+ModelCatalogue::ModelCatalogue(const DevicesNamesList& labels)
+    : m_labels(labels.begin(), labels.end()) {}
 
-}  // namespace
-
-std::optional<ModelRow> ModelCatalogue::row(size_t row) {
-    if (row >= ROW_COUNT) {
+std::optional<std::string> ModelCatalogue::label(long long row) const {
+    if (row < 0 || static_cast<unsigned long long>(row) >= m_labels.size()) {
         return std::nullopt;
     }
-    return kRows[row];
+    return m_labels[size_t(row)];
 }
 
-std::optional<ModelRow> ModelCatalogue::rowByLabel(const std::string& label) {
-    for (const ModelRow& r : kRows) {
-        if (label == r.label) {
-            return r;
+std::optional<size_t> ModelCatalogue::rowOf(const std::string& label) const {
+    for (size_t row = 0; row < m_labels.size(); ++row) {
+        if (m_labels[row] == label) {
+            return row;
         }
     }
     return std::nullopt;
+}
+
+void ModelCatalogue::requireRow(const std::string& what, long long row) const {
+    if (!label(row)) {
+        throw CommandFailure(EXIT_ROW_OUT_OF_RANGE,
+                             what + " " + std::to_string(row) +
+                                 " is not a model row: the catalogue has rows 0 to " +
+                                 std::to_string(long(m_labels.size()) - 1));
+    }
 }

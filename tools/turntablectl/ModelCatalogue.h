@@ -4,26 +4,26 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
-/// What the host knows about the plug-in's ten catalogue rows: the label the
-/// plug-in lists for each, to name rows before anything is attached. The
-/// plug-in keeps the presets, and the simulator the boards it builds for them.
-struct ModelRow {
-    size_t row;
-    const char* label;
-};
+#include "HxTypes.h"
 
+/// The catalogue rows as the loaded plug-in names them: its labels in row
+/// order, so that the host names rows exactly as the plug-in it runs does.
 class ModelCatalogue {
 public:
-    static constexpr size_t ROW_COUNT = 10;
-    /// The identified Cobalt Medium: the simulated turntable when none is named.
-    static constexpr size_t DEFAULT_SIMULATED_ROW = 3;
+    explicit ModelCatalogue(const DevicesNamesList& labels);
 
-    /// The row, or nothing when `row` lies outside the catalogue.
-    static std::optional<ModelRow> row(size_t row);
-    /// The row whose label is `label`, or nothing.
-    static std::optional<ModelRow> rowByLabel(const std::string& label);
-    static bool isValidRow(long long row) { return row >= 0 && row < long(ROW_COUNT); }
+    size_t rowCount() const { return m_labels.size(); }
+    /// The label of `row`, or nothing when `row` lies outside the catalogue.
+    std::optional<std::string> label(long long row) const;
+    /// The row labelled `label`, or nothing.
+    std::optional<size_t> rowOf(const std::string& label) const;
+    /// Throws EXIT_ROW_OUT_OF_RANGE naming `what` when `row` is no row.
+    void requireRow(const std::string& what, long long row) const;
+
+private:
+    std::vector<std::string> m_labels;
 };
 
 #endif  // TURNTABLECTL_MODEL_CATALOGUE_H

@@ -19,4 +19,9 @@ void requireCounterclockwise(HostSession& session, const CommandContext::Opened&
     }
 }
 
+CommandFailure shutterNotReleased(const CommandContext::Opened& opened) {
+    return CommandFailure(EXIT_RUNTIME_FAILURE,
+                          opened.label + " has no camera lines: the shutter cannot be released");
+}
+
 }  // namespace MotionChecks

@@ -2,15 +2,19 @@
 #define TURNTABLECTL_MOTION_CHECKS_H
 
 #include "CommandContext.h"
+#include "CommandFailure.h"
 
-/// Refusals that every command which turns the table makes the same way:
-/// each throws CommandFailure with the status and text a person sees.
+/// Refusals that every command which drives the table makes the same way,
+/// with the status and text a person sees.
 namespace MotionChecks {
 
 /// Moves by angle need counts per revolution; the expert row has none.
 void requireCountsPerRevolution(const CommandContext::Opened& opened);
 /// The Classic's counter board turns one way only.
 void requireCounterclockwise(HostSession& session, const CommandContext::Opened& opened);
+/// What a refused shutter release ends the command with: only the stepper
+/// boards carry the camera lines.
+CommandFailure shutterNotReleased(const CommandContext::Opened& opened);
 
 }  // namespace MotionChecks
 

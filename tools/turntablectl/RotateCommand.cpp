@@ -2,12 +2,15 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "CommandFailure.h"
 #include "Commands.h"
 #include "ExitCodes.h"
 #include "MotionChecks.h"
+#include "NumberRange.h"
+#include "RotateOptions.h"
 
 namespace {
 
@@ -26,13 +29,17 @@ long countsToAngle(double angle, unsigned countsPerRevolution) {
     return long(0.5 + degrees / (360.0 / countsPerRevolution));
 }
 
-}  // namespace
+// The plug-in runs a move of 0 counts as a rotation without end.
+CommandFailure belowHalfACount() {
+    return CommandFailure(EXIT_BAD_ARGUMENTS,
+                          "the angle is less than half a count of this turntable");
+}
 
 int runRotate(CommandContext& context, const RotateOptions& options) {
     // The plug-in takes the target angle as a float.
-    if ((options.degrees && !std::isfinite(*options.degrees)) ||
-        (options.toAngle && !(std::fabs(*options.toAngle) <= FLT_MAX))) {
-        throw CommandFailure(EXIT_BAD_ARGUMENTS, "an angle must be a finite number of degrees");
+    if (options.toAngle && !(std::fabs(*options.toAngle) <= FLT_MAX)) {
+        throw CommandFailure(EXIT_BAD_ARGUMENTS,
+                             "--to takes angles of at most 3.4e38 degrees either way");
     }
     // 0 counts would be taken as "turn until stopped".
     if (options.counts && *options.counts == 0) {
@@ -60,10 +67,8 @@ int runRotate(CommandContext& context, const RotateOptions& options) {
             std::printf("Nothing to do: %.2f deg is the origin\n", *options.toAngle);
             return EXIT_OK;
         }
-        // The plug-in runs a move of 0 counts as a rotation without end.
         if (countsToAngle(*options.toAngle, opened.counts) == 0) {
-            throw CommandFailure(EXIT_BAD_ARGUMENTS,
-                                 "the angle is less than half a count of this turntable");
+            throw belowHalfACount();
         }
         context.plugin().hardware().rotateDeviceToAngle(float(*options.toAngle));
         what = "to " + std::to_string(*options.toAngle) + " deg";
@@ -80,12 +85,13 @@ int runRotate(CommandContext& context, const RotateOptions& options) {
         } else if (options.degrees) {
             // The plug-in keeps the count of a move in 32 bits.
             if (std::fabs(*options.degrees) / 360.0 * opened.counts >= double(INT_MAX)) {
-                throw CommandFailure(EXIT_BAD_ARGUMENTS, "the angle is too large for one move");
+                throw CommandFailure(EXIT_BAD_ARGUMENTS,
+                                     "--degrees: the angle is too large for one move (at most " +
+                                         std::to_string(INT_MAX - 1) + " counts)");
             }
             const double degrees = plugin.SetRotationIncrementInDegrees(*options.degrees);
             if (degrees == 0.0) {
-                throw CommandFailure(EXIT_BAD_ARGUMENTS,
-                                     "the angle is less than half a count of this turntable");
+                throw belowHalfACount();
             }
             const long counts = std::lround(degrees * opened.counts / 360.0);
             char text[80];
@@ -115,9 +121,48 @@ int runRotate(CommandContext& context, const RotateOptions& options) {
     } else {
         std::printf("Done\n");
     }
-    const std::string board = context.boardSummary();
-    if (!board.empty()) {
-        std::printf("%s\n", board.c_str());
-    }
+    context.printBoardSummary();
     return end == HostSession::Wait::Interrupted ? EXIT_INTERRUPTED : EXIT_OK;
+}
+
+}  // namespace
+
+void addRotateCommand(CLI::App& app, CommandSet& commands) {
+    const auto options = std::make_shared<RotateOptions>();
+    CLI::App* rotate = commands.add(
+        app, "rotate", "Turn once, or until Ctrl-C",
+        [options](CommandContext& context) { return runRotate(context, *options); });
+    CLI::Option* byCounts =
+        rotate
+            ->add_option("--counts", options->counts,
+                         "Turn by this many counts (negative: the other way)")
+            ->check(NumberRange::anyWhole<int>());
+    CLI::Option* byDegrees =
+        rotate
+            ->add_option("--degrees", options->degrees,
+                         "Turn by this many degrees, rounded to whole counts")
+            ->check(NumberRange::finite());
+    CLI::Option* toAngle =
+        rotate
+            ->add_option("--to", options->toAngle,
+                         "Turn to this angle from the origin, clockwise if positive, "
+                         "counter-clockwise if negative")
+            ->check(NumberRange::finite());
+    CLI::Option* continuous =
+        rotate->add_flag("--continuous", options->continuous, "Turn until Ctrl-C");
+    CLI::Option* ccw =
+        rotate->add_flag("--ccw", options->counterclockwise, "Turn counter-clockwise");
+    rotate
+        ->add_option("--for", options->forSeconds,
+                     "With --continuous: stop after this many seconds")
+        ->check(NumberRange::finite())
+        ->needs(continuous);
+    byCounts->excludes(byDegrees)->excludes(toAngle)->excludes(continuous);
+    byDegrees->excludes(toAngle)->excludes(continuous);
+    toAngle->excludes(continuous)->excludes(ccw);
+    rotate->callback([options] {
+        if (!options->counts && !options->degrees && !options->toAngle && !options->continuous) {
+            throw CLI::RequiredError("one of --counts, --degrees, --to, --continuous");
+        }
+    });
 }

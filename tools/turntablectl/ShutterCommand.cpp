@@ -1,19 +1,23 @@
 #include <cstdio>
 
-#include "CommandFailure.h"
 #include "Commands.h"
 #include "ExitCodes.h"
+#include "MotionChecks.h"
+
+namespace {
 
 int runShutter(CommandContext& context) {
     const CommandContext::Opened opened = context.openOrFail();
     if (!context.plugin().shutterReleaseCameraHardware()) {
-        throw CommandFailure(EXIT_RUNTIME_FAILURE,
-                             opened.label + " has no camera lines: the shutter cannot be released");
+        throw MotionChecks::shutterNotReleased(opened);
     }
     std::printf("Shutter released on %s\n", opened.label.c_str());
-    const std::string board = context.boardSummary();
-    if (!board.empty()) {
-        std::printf("%s\n", board.c_str());
-    }
+    context.printBoardSummary();
     return EXIT_OK;
+}
+
+}  // namespace
+
+void addShutterCommand(CLI::App& app, CommandSet& commands) {
+    commands.add(app, "shutter", "Release the camera's shutter once", runShutter);
 }

@@ -5,18 +5,19 @@
 #include <optional>
 #include <string>
 
-#include "ModelCatalogue.h"
-
 /// The simulated FT245R bench, when that is what stands behind the
 /// plug-in's libftd2xx.so. Reached through the simulator's C interface,
 /// looked up in the library the plug-in already loaded, so turntablectl
 /// needs no link to it and runs unchanged on the vendor's library.
 class SimulatedBench {
 public:
+    /// The identified Cobalt Medium: the simulated turntable when none is named.
+    static constexpr size_t DEFAULT_ROW = 3;
+
     /// What to attach before discovery; unset settings are the simulator's
     /// defaults for the model.
     struct Setup {
-        size_t row = ModelCatalogue::DEFAULT_SIMULATED_ROW;  ///< model the board is built as
+        size_t row = DEFAULT_ROW;              ///< catalogue row the board is built as
         bool identified = true;               ///< write the row into the identity record
         bool attached = true;                 ///< false: no turntable at all
         unsigned countsPerRevolution = 0;     ///< 0: the model's own

@@ -1,23 +1,24 @@
-#include "SpinCommand.h"
-
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "CommandFailure.h"
+#include "Commands.h"
 #include "InterruptSignal.h"
-#include "ModelCatalogue.h"
 #include "MotionChecks.h"
+#include "NumberRange.h"
 #include "ResumeCommand.h"
 #include "ShotCommand.h"
 #include "SpinPlan.h"
 #include "SpinReport.h"
+#include "SpinOptions.h"
 
 namespace {
 
@@ -45,9 +46,10 @@ unsigned shotsOf(const SpinOptions& options) {
     if (!options.step) {
         return options.shots;
     }
+    // --step lies above 0 and at most 360: at least one shot.
     const double shots = 360.0 / *options.step;
     const double whole = std::round(shots);
-    if (*options.step <= 0 || whole < 1 || std::fabs(shots - whole) > 1e-6) {
+    if (std::fabs(shots - whole) > 1e-6) {
         throw CommandFailure(EXIT_BAD_ARGUMENTS, "--step must divide 360 degrees evenly");
     }
     return unsigned(whole);
@@ -107,50 +109,8 @@ int printPlan(const SpinPlan& plan, const CommandContext::Opened& opened,
     return EXIT_OK;
 }
 
-}  // namespace
-
-CLI::App* addSpinCommand(CLI::App& app, SpinOptions& options) {
-    CLI::App* spin =
-        app.add_subcommand("spin", "Stepped spin of one revolution, stopping for each shot");
-    CLI::Option* shots = spin->add_option("--shots", options.shots, "Shots in the turn")
-                             ->check(CLI::PositiveNumber);
-    spin->add_option("--step", options.step, "Degrees between shots (divides 360)")
-        ->excludes(shots)
-        ->check(CLI::PositiveNumber);
-    spin->add_flag("--shutter", options.shutter, "Release the camera's shutter at each stop");
-    spin->add_option("--settle", options.settleMilliseconds,
-                     "Milliseconds to wait after each stop before the shot")
-        ->capture_default_str();
-    spin->add_flag("--ccw", options.counterclockwise, "Turn counter-clockwise");
-    CLI::Option* onShot =
-        spin->add_option("--on-shot", options.onShot,
-                         "Shell command run at each stop (after the shutter pulse with "
-                         "--shutter), with TURNTABLECTL_SHOT, _SHOTS, _ANGLE and _MODEL set; "
-                         "the spin goes on when it exits 0 and stops otherwise");
-    spin->add_option("--on-shot-timeout", options.onShotTimeoutSeconds,
-                     "Seconds the on-shot command may take before it is ended (default: no limit)")
-        ->check(CLI::PositiveNumber)
-        ->needs(onShot);
-    CLI::Option* from =
-        spin->add_option("--from", options.from,
-                         "Start at this shot of the plan, turning to its angle first")
-            ->check(CLI::PositiveNumber);
-    spin->add_option("--table-at", options.tableAt,
-                     "With --from: the shot whose angle the table stands at (0, the default: the "
-                     "start of the plan), as a stopped session reports it")
-        ->needs(from);
-    spin->add_flag("--dry-run", options.dryRun,
-                   "Print the plan (shots, angles, counts, expected duration) and turn nothing");
-    spin->add_flag("--json", options.json,
-                   "The plan, or one event a line while spinning, as JSON on standard output");
-    return spin;
-}
-
 int runSpin(CommandContext& context, const SpinOptions& options) {
     const unsigned shots = shotsOf(options);
-    if (shots == 0) {
-        throw CommandFailure(EXIT_BAD_ARGUMENTS, "a spin takes at least one shot");
-    }
     // The plug-in takes angles within 0.01 degrees of the origin as no move.
     if (360.0 / shots <= 0.02) {
         throw CommandFailure(EXIT_BAD_ARGUMENTS, "steps of 0.02 degrees or less are too fine");
@@ -249,9 +209,7 @@ int runSpin(CommandContext& context, const SpinOptions& options) {
         if (options.shutter && !plugin.shutterReleaseCameraHardware()) {
             report.finish();
             hardware.stopAngleRotation();
-            throw CommandFailure(EXIT_RUNTIME_FAILURE,
-                                 opened.label +
-                                     " has no camera lines: the shutter cannot be released");
+            throw MotionChecks::shutterNotReleased(opened);
         }
         if (!options.onShot.empty()) {
             report.commandStarting();
@@ -301,7 +259,7 @@ int runSpin(CommandContext& context, const SpinOptions& options) {
         }
         std::string where = "between two shots";
         if (atShot) {
-            resume = resumeCommand(options.commandLine, standsAt);
+            resume = resumeCommand(context.options().commandLine, standsAt);
             where = "at shot " + std::to_string(standsAt) + " (" + format("%.2f", standsAtAngle) +
                     " deg from the start)";
         }
@@ -324,4 +282,47 @@ int runSpin(CommandContext& context, const SpinOptions& options) {
         report.say(board);
     }
     return code;
+}
+
+}  // namespace
+
+void addSpinCommand(CLI::App& app, CommandSet& commands) {
+    const auto held = std::make_shared<SpinOptions>();
+    SpinOptions& options = *held;
+    CLI::App* spin =
+        commands.add(app, "spin", "Stepped spin of one revolution, stopping for each shot",
+                     [held](CommandContext& context) { return runSpin(context, *held); });
+    CLI::Option* shots = spin->add_option("--shots", options.shots, "Shots in the turn")
+                             ->check(NumberRange::wholeFrom<unsigned>(1));
+    spin->add_option("--step", options.step, "Degrees between shots (divides 360)")
+        ->excludes(shots)
+        ->check(NumberRange::above(0, 360));
+    spin->add_flag("--shutter", options.shutter, "Release the camera's shutter at each stop");
+    spin->add_option("--settle", options.settleMilliseconds,
+                     "Milliseconds to wait after each stop before the shot")
+        ->check(NumberRange::wholeFrom<unsigned>(0))
+        ->capture_default_str();
+    spin->add_flag("--ccw", options.counterclockwise, "Turn counter-clockwise");
+    CLI::Option* onShot =
+        spin->add_option("--on-shot", options.onShot,
+                         "Shell command run at each stop (after the shutter pulse with "
+                         "--shutter), with TURNTABLECTL_SHOT, _SHOTS, _ANGLE and _MODEL set; "
+                         "the spin goes on when it exits 0 and stops otherwise");
+    spin->add_option("--on-shot-timeout", options.onShotTimeoutSeconds,
+                     "Seconds the on-shot command may take before it is ended (default: no limit)")
+        ->check(NumberRange::above(0))
+        ->needs(onShot);
+    CLI::Option* from =
+        spin->add_option("--from", options.from,
+                         "Start at this shot of the plan, turning to its angle first")
+            ->check(NumberRange::wholeFrom<unsigned>(1));
+    spin->add_option("--table-at", options.tableAt,
+                     "With --from: the shot whose angle the table stands at (0, the default: the "
+                     "start of the plan), as a stopped session reports it")
+        ->check(NumberRange::wholeFrom<unsigned>(0))
+        ->needs(from);
+    spin->add_flag("--dry-run", options.dryRun,
+                   "Print the plan (shots, angles, counts, expected duration) and turn nothing");
+    spin->add_flag("--json", options.json,
+                   "The plan, or one event a line while spinning, as JSON on standard output");
 }

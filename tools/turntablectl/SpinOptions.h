@@ -3,7 +3,6 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 /// What `spin` was asked to do.
 struct SpinOptions {
@@ -19,9 +18,6 @@ struct SpinOptions {
     unsigned tableAt = 0;             ///< shot whose angle the table stands at (0: the start)
     bool dryRun = false;              ///< print the plan, turn nothing
     bool json = false;                ///< plan and events as JSON on standard output
-
-    /// The program's own command line, to tell how to resume a broken session.
-    std::vector<std::string> commandLine;
 };
 
 #endif  // TURNTABLECTL_SPIN_OPTIONS_H

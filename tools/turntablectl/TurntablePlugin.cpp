@@ -100,6 +100,9 @@ void TurntablePlugin::setCallbacks(HxHardwareOpenSucceeded openSucceeded,
 HxString TurntablePlugin::lastError() const {
     return m_entry->lastError(m_object);
 }
+DevicesNamesList TurntablePlugin::catalogueNames() const {
+    return m_entry->catalogueNames();
+}
 void TurntablePlugin::openDevice(size_t index, bool* success) {
     m_entry->openDevice(m_object, index, success);
 }

@@ -43,6 +43,8 @@ public:
     // The public non-virtual operations of HxVorandelTurntableControl and
     // HxAbstractPlugin that a host uses.
     HxString lastError() const;
+    /// The catalogue's labels in row order.
+    DevicesNamesList catalogueNames() const;
     void openDevice(size_t index, bool* success);
     bool isTurntableOpened() const;
     void spinningWillStart();

@@ -11,6 +11,13 @@ extern "C" {
 
 #define FTSIM_C_API __attribute__((visibility("default")))
 
+/* The ranges the settings of a table list (FTSIM_DEVICES) take, so that a
+ * tool can refuse its own options for them in the same terms. */
+#define FTSIM_MAX_COUNTS 10000000           /* counts=: 1 to this */
+#define FTSIM_MAX_COUNT_TIME_MS 60000       /* count-time=: 1 to this */
+#define FTSIM_MAX_USB_LATENCY_US 1000000    /* usb-latency=: 0 to this */
+#define FTSIM_MAX_FAIL_OPEN_STATUS 18       /* fail-open=: 1 (FT_INVALID_HANDLE) to this (FT_OTHER_ERROR) */
+
 /** 1: this libftd2xx.so is the simulator. */
 FTSIM_C_API int ftsim_is_simulator(void);
 /** Empties the world (no device). 0 on success, -1 while a C++ Bench lives. */

@@ -162,9 +162,7 @@ unsigned ftsim_counts_per_revolution(int device) {
     return onDevice(device, 0u, [](SimDevice& d) {
         if (d.kind == BoardKind::Stepper)
             return d.config.stepper.getStepsPerRevolution();
-        return d.kind == BoardKind::Dc
-                   ? TableCatalogue::model(TableCatalogue::CLASSIC_ROW).countsPerRevolution
-                   : 0u;
+        return d.kind == BoardKind::Dc ? TableCatalogue::dcCountsPerRevolution() : 0u;
     });
 }
 

@@ -6,27 +6,49 @@ namespace ftsim {
 
 namespace {
 
-// Rows 5 to 8 keep the plug-in's own pairing of label and preset. The expert
-// row has no preset; its simulated board turns 6400 steps.
-const CatalogueModel kModels[TableCatalogue::ROW_COUNT] = {
-    {"Vorandel Generic (Expert use)", false, 6400, true, true},
-    {"Vorandel Classic", true, 72, true, true},
-    {"Vorandel Compact", false, 6400, true, false},
-    {"Vorandel Cobalt Medium", false, 19520, true, false},
-    {"Vorandel Cobalt Large", false, 12062, true, false},
-    {"Vorandel Cobalt Extra Large", false, 13062, true, true},
-    {"Vorandel Cobalt Large, Series 2", false, 11200, true, true},
-    {"Vorandel Amber Large", false, 8220, true, false},
-    {"Vorandel Amber Medium", false, 11520, true, false},
-    {"Vorandel Amber Extra Large", false, 11520, true, false},
+/// The board of a row whose model has no preset to follow.
+struct UnpresetBoard {
+    std::size_t row;
+    unsigned stepsPerRevolution;
+    LinePolarities polarities;
 };
+
+// The expert row's table turns 6400 steps with the lines at the device
+// layer's defaults, both active high.
+constexpr UnpresetBoard kUnpresetBoards[] = {{0, 6400, {true, true}}};
 
 const char kMaker[] = "vorandel";
 
 }  // namespace
 
-const CatalogueModel& TableCatalogue::model(std::size_t row) {
-    return kModels[row];
+CatalogueModel TableCatalogue::model(std::size_t row) {
+    const TurntableModel& entry = *TurntableCatalogue::model(row);
+    CatalogueModel model{entry.label, entry.driver == TurntableDriver::DcMotor, 0, true, true};
+    if (entry.preset) {
+        model.countsPerRevolution = entry.preset->countsPerRevolution;
+        if (entry.preset->polarities) {
+            model.enableActiveHigh = entry.preset->polarities->motorEnableActiveHigh;
+            model.clockwiseActiveHigh = entry.preset->polarities->clockwiseActiveHigh;
+        }
+        return model;
+    }
+    for (const UnpresetBoard& board : kUnpresetBoards) {
+        if (board.row == row) {
+            model.countsPerRevolution = board.stepsPerRevolution;
+            model.enableActiveHigh = board.polarities.motorEnableActiveHigh;
+            model.clockwiseActiveHigh = board.polarities.clockwiseActiveHigh;
+        }
+    }
+    return model;
+}
+
+unsigned TableCatalogue::dcCountsPerRevolution() {
+    for (std::size_t row = 0; row < ROW_COUNT; ++row) {
+        const CatalogueModel built = model(row);
+        if (built.dcBoard)
+            return built.countsPerRevolution;
+    }
+    return 0;
 }
 
 std::string TableCatalogue::nameKey(const std::string& label) {
@@ -45,7 +67,7 @@ std::optional<std::size_t> TableCatalogue::rowNamed(const std::string& name) {
         return std::nullopt;
     for (std::size_t row = 0; row < ROW_COUNT; ++row) {
         // A remark in parentheses ("Expert use") may be left out.
-        const std::string label = kModels[row].label;
+        const std::string label = TurntableCatalogue::model(row)->label;
         if (key == nameKey(label) || key == nameKey(label.substr(0, label.find('('))))
             return row;
     }

@@ -5,8 +5,11 @@
 #include <stdexcept>
 
 #include "TableCatalogue.h"
+#include "ftsim_c.h"
 
 namespace ftsim {
+
+static_assert(FTSIM_MAX_FAIL_OPEN_STATUS == FT_OTHER_ERROR, "fail-open= takes every failing status");
 
 namespace {
 
@@ -68,7 +71,7 @@ std::size_t modelRow(const std::string& model) {
 }
 
 TableSetup modelTable(std::size_t row) {
-    const CatalogueModel& model = TableCatalogue::model(row);
+    const CatalogueModel model = TableCatalogue::model(row);
     TableSetup table;
     table.row = row;
     table.label = model.label;
@@ -108,15 +111,15 @@ void applySetting(TableSetup& table, const std::string& setting, std::set<std::s
     if (key == "counts") {
         if (table.dcBoard)
             throw BadText("counts applies to stepper tables; the Classic's counter turns " +
-                          std::to_string(TableCatalogue::model(TableCatalogue::CLASSIC_ROW).countsPerRevolution) +
+                          std::to_string(TableCatalogue::dcCountsPerRevolution()) +
                           " counts a revolution");
-        table.stepsPerRevolution = unsigned(number(key, value, 1, 10000000));
+        table.stepsPerRevolution = unsigned(number(key, value, 1, FTSIM_MAX_COUNTS));
     } else if (key == "count-time") {
         if (!table.dcBoard)
             throw BadText("count-time applies to the Classic's DC motor only");
-        table.countNanoseconds = std::int64_t(number(key, value, 1, 60000)) * 1000000;
+        table.countNanoseconds = std::int64_t(number(key, value, 1, FTSIM_MAX_COUNT_TIME_MS)) * 1000000;
     } else if (key == "usb-latency") {
-        table.usbLatencyMicroseconds = unsigned(number(key, value, 0, 1000000));
+        table.usbLatencyMicroseconds = unsigned(number(key, value, 0, FTSIM_MAX_USB_LATENCY_US));
     } else if (key == "fail-open") {
         table.failOpenStatus = FT_STATUS(number(key, value, FT_INVALID_HANDLE, FT_OTHER_ERROR));
     } else {

@@ -7,7 +7,8 @@
 #include "HxVorandelTurntableControl.h"
 
 // The plug-in's non-virtual operations that turntablectl calls, each with the
-// member-pointer type it has in the header. The build compiles a reference to
+// member-pointer type it has in the header (a plain function pointer for a
+// static one). The build compiles a reference to
 // every one of them (EntryPointProbe.cpp) and reads the symbol the compiler
 // gave it, so a renamed operation or a changed signature breaks the build
 // instead of failing to resolve at run time.
@@ -15,6 +16,8 @@
 //   TT_ENTRY_POINT(field, member pointer type, member)
 #define TT_PLUGIN_ENTRY_POINTS(TT_ENTRY_POINT)                                                    \
     TT_ENTRY_POINT(lastError, HxString (HxAbstractPlugin::*)() const, &HxAbstractPlugin::lastError) \
+    TT_ENTRY_POINT(catalogueNames, DevicesNamesList (*)(),                                         \
+                   &HxVorandelTurntableControl::catalogueNames)                                    \
     TT_ENTRY_POINT(openDevice, void (HxVorandelTurntableControl::*)(size_t, bool*),                \
                    &HxVorandelTurntableControl::openDevice)                                        \
     TT_ENTRY_POINT(isTurntableOpened, bool (HxVorandelTurntableControl::*)() const,                \
@@ -79,6 +82,12 @@ struct FreeFunction<R (C::*)(A...)> {
 template <typename R, typename C, typename... A>
 struct FreeFunction<R (C::*)(A...) const> {
     using type = R (*)(const C*, A...);
+};
+
+/// A static member is called as it is, without an object.
+template <typename R, typename... A>
+struct FreeFunction<R (*)(A...)> {
+    using type = R (*)(A...);
 };
 
 }  // namespace entry_points
