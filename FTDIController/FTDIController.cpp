@@ -57,6 +57,10 @@ FTDIController::TurntableProfile FTDIController::GetTurntableProfile() const {
     return m_turntableProfile;
 }
 
+void FTDIController::SetTurntableProfile(const TurntableProfile& profile) {
+    m_turntableProfile = profile;
+}
+
 bool FTDIController::triggerShutterRelease() {
     return false;
 }

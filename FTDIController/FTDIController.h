@@ -26,9 +26,9 @@
 /// per move runs it and then reports its end. Every port access (the handle,
 /// the shadow byte, the D2XX call) is serialised by an internal lock held for
 /// that single access only, never across a Wait. Parameters and angles that
-/// the worker and the host share are atomics. Subclasses must therefore touch
-/// m_ftdiHandle and m_packet only through the operations of this class
-/// (GetPacket, SetMaskBits, writeChipByte, ...), never directly.
+/// the worker and the host share are atomics. That state is private: drivers
+/// reach the port only through the pin layer (GetPacket, SetMaskBits,
+/// writeChipByte, ...), which takes the lock for them.
 ///
 /// A move's life is one state machine, kept under one lock, with every
 /// transition in FTDIWorker.cpp:
@@ -288,6 +288,9 @@ protected:
     /// Stores error in m_lastError and returns false, for every code.
     bool SetFTDIError(ENUM_ERROR error);
 
+    /// What the board supports; each driver's constructor sets it once.
+    void SetTurntableProfile(const TurntableProfile& profile);
+
     // ---- Pin layer ----
 
     /// (packet AND NOT mask) OR (mask AND value).
@@ -359,7 +362,37 @@ protected:
     static const unsigned char BITMODE_ASYNC_BITBANG = 1;
     static constexpr double DEGREES_PER_REVOLUTION = 360.0;
 
-    // ---- Data ----
+private:
+    /// The identity record in memory; stored little-endian, 8 bytes.
+    struct EEPROMData {
+        uint16_t signature;
+        int16_t version;
+        int16_t companyDeviceType;
+        int16_t writtenId;
+    };
+
+    static const uint16_t EEPROM_SIGNATURE = 62673;
+    static const int16_t EEPROM_VERSION = 1;
+
+    /// The states of the move lifecycle; see the class comment.
+    enum class MoveState { Idle, Starting, Running, Stopping, Reporting, Exclusive };
+
+    // Tests read the bookkept state through this one named door.
+    friend class FTDIControllerTestAccess;
+
+    bool writeChipByteLocked(unsigned char byteToWrite);
+    bool readRecord(short* writtenId);
+    bool writeRecord(short writtenId);
+    bool holdsHandle() const;
+
+    void runMove(FTDIThread* self);
+    bool startAllowed(std::thread::id self) const;
+    bool stopCurrentMove(std::unique_lock<std::mutex>& lock, bool silent);
+    void waitForExclusiveWork(std::unique_lock<std::mutex>& lock);
+    std::vector<FTDIThread*> takeFinishedWorkers(std::thread::id self);
+    static void joinAndRelease(std::vector<FTDIThread*>& workers);
+    void leaveStarting();
+    MoveState restingState() const;
 
     /// The open device, null when none; only under the port lock.
     FT_HANDLE m_ftdiHandle;
@@ -380,35 +413,6 @@ protected:
     /// Written under the move lock, read lock-free by the motion.
     std::atomic<FTDIThread*> m_rotationThread;
     TurntableProfile m_turntableProfile;
-
-private:
-    /// The identity record in memory; stored little-endian, 8 bytes.
-    struct EEPROMData {
-        uint16_t signature;
-        int16_t version;
-        int16_t companyDeviceType;
-        int16_t writtenId;
-    };
-
-    static const uint16_t EEPROM_SIGNATURE = 62673;
-    static const int16_t EEPROM_VERSION = 1;
-
-    /// The states of the move lifecycle; see the class comment.
-    enum class MoveState { Idle, Starting, Running, Stopping, Reporting, Exclusive };
-
-    bool writeChipByteLocked(unsigned char byteToWrite);
-    bool readRecord(short* writtenId);
-    bool writeRecord(short writtenId);
-    bool holdsHandle() const;
-
-    void runMove(FTDIThread* self);
-    bool startAllowed(std::thread::id self) const;
-    bool stopCurrentMove(std::unique_lock<std::mutex>& lock, bool silent);
-    void waitForExclusiveWork(std::unique_lock<std::mutex>& lock);
-    std::vector<FTDIThread*> takeFinishedWorkers(std::thread::id self);
-    static void joinAndRelease(std::vector<FTDIThread*>& workers);
-    void leaveStarting();
-    MoveState restingState() const;
 
     const CompanyDeviceType m_companyDeviceType;
 

@@ -27,9 +27,8 @@ int millisecondsSince(int64_t start) {
 
 HxDCMotor::HxDCMotor(HxVorandelTurntableControl* vorandelTurntableControl)
     : FTDIController(VorandelTurntable), m_vorandelTurntableControl(vorandelTurntableControl) {
-    m_turntableProfile.bSupportsDirection = false;
-    m_turntableProfile.bSupportsSpeed = false;
-    m_turntableProfile.bSupportsLockUnlock = false;
+    SetTurntableProfile(TurntableProfile{/*bSupportsDirection=*/false, /*bSupportsSpeed=*/false,
+                                         /*bSupportsLockUnlock=*/false});
 }
 
 HxDCMotor::~HxDCMotor() {

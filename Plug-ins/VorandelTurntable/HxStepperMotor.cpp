@@ -4,12 +4,10 @@
 #include <climits>
 #include <cstdint>
 
-
 HxStepperMotor::HxStepperMotor(HxVorandelTurntableControl* vorandelTurntableControl)
     : FTDIController(VorandelTurntable), m_vorandelTurntableControl(vorandelTurntableControl) {
-    m_turntableProfile.bSupportsDirection = true;
-    m_turntableProfile.bSupportsSpeed = true;
-    m_turntableProfile.bSupportsLockUnlock = true;
+    SetTurntableProfile(TurntableProfile{/*bSupportsDirection=*/true, /*bSupportsSpeed=*/true,
+                                         /*bSupportsLockUnlock=*/true});
 }
 
 HxStepperMotor::~HxStepperMotor() {
@@ -87,7 +85,7 @@ void HxStepperMotor::rotationThread(FTDIController* thisController, uint32_t nNu
     const bool bContinuousRotation = nNumberOfSteps == 0;
     bool bCompletedCounts = false;
 
-    // Both pulse bytes are built once; the pulse bit never enters m_packet.
+    // Both pulse bytes are built once; the pulse bit never enters the shadow byte.
     const unsigned char dataOn = SetMaskBits(packet, MASK_STEP_MOTOR_PULSE, BITS_ON);
     const unsigned char dataOff = SetMaskBits(packet, MASK_STEP_MOTOR_PULSE, BITS_OFF);
 

@@ -61,7 +61,7 @@ TEST(MoveLifecycleClosed, StartAndStopNeedAnOpenDevice) {
 
 TEST_F(MoveLifecycle, RefusedStartPutsThePreparedBookkeepingBack) {
     driver->SetRotationIncrementInCounts(3);
-    const double target = driver->targetAngle();
+    const double target = FTDIControllerTestAccess::targetAngle(*driver);
     auto prepare = [&] {
         driver->SetRotationCounterClockwise();
         driver->SetRotationIncrementInCounts(18);
@@ -80,8 +80,9 @@ TEST_F(MoveLifecycle, RefusedStartPutsThePreparedBookkeepingBack) {
     EXPECT_TRUE(driver->stopRotation());
 
     EXPECT_EQ(driver->GetRotationDirection(), FTDIController::TT_TURN_CLOCKWISE);
-    EXPECT_EQ(driver->storedCounts(), 0u);  // the continuous move's own setting
-    EXPECT_DOUBLE_EQ(driver->currentAngle(), target);
+    EXPECT_EQ(FTDIControllerTestAccess::storedCounts(*driver),
+              0u);  // the continuous move's own setting
+    EXPECT_DOUBLE_EQ(FTDIControllerTestAccess::currentAngle(*driver), target);
 }
 
 TEST_F(MoveLifecycle, StopWaitsForTheStoppedMovesReportAndReleasesItsWorker) {
@@ -97,7 +98,7 @@ TEST_F(MoveLifecycle, StopWaitsForTheStoppedMovesReportAndReleasesItsWorker) {
 
     EXPECT_TRUE(reportDone) << "stopRotation returned before the report";
     EXPECT_FALSE(driver->IsTurntableRotating());
-    EXPECT_FALSE(driver->holdsWorker());
+    EXPECT_FALSE(FTDIControllerTestAccess::holdsWorker(*driver));
     EXPECT_EQ(threadCount(), baselineThreads);
 }
 

@@ -5,9 +5,11 @@
 #include <vector>
 
 #include "FTDIController.h"
+#include "FTDIControllerTestAccess.h"
 #include "ftsim/Call.h"
 
-/// A plain controller with its protected pin layer and bookkeeping in reach.
+/// A plain controller with the pin layer and the bookkeeping that drivers use
+/// in reach; its private state is read through FTDIControllerTestAccess.
 class TestController : public FTDIController {
 public:
     explicit TestController(CompanyDeviceType deviceType = VorandelTurntable)
@@ -39,12 +41,6 @@ public:
     using FTDIController::UpdateGlobalPositionAngleAfterRotation;
     using FTDIController::Wait;
     using FTDIController::writeChipByte;
-
-    double currentAngle() const { return m_dCurrentGlobalPositionAngle.load(); }
-    double targetAngle() const { return m_dMoveToGlobalPositionAngle.load(); }
-    unsigned int storedCounts() const { return m_nCountsToRotate.load(); }
-    void setCurrentAngle(double angle) { m_dCurrentGlobalPositionAngle.store(angle); }
-    bool holdsWorker() const { return m_rotationThread.load() != nullptr; }
 };
 
 /// The function names of recorded calls, in order.

@@ -61,7 +61,7 @@ TEST_F(ThreadCreationFailure, StartPropagatesTheErrorAndHoldsNoWorker) {
     EXPECT_THROW(driver.startRotation(), std::system_error);
     failThreadCreation = false;
 
-    EXPECT_FALSE(driver.holdsWorker());
+    EXPECT_FALSE(FTDIControllerTestAccess::holdsWorker(driver));
     EXPECT_FALSE(driver.IsTurntableRotating());
     EXPECT_EQ(driver.movesStarted, 0);
 
@@ -89,8 +89,9 @@ TEST_F(ThreadCreationFailure, StartFromTheCallbackKeepsTheEndedWorkerHeld) {
 
     EXPECT_EQ(driver.movesEnded, 1);
     EXPECT_EQ(driver.movesStarted, 1);
-    EXPECT_TRUE(driver.holdsWorker()) << "the ended worker stays held for release";
+    EXPECT_TRUE(FTDIControllerTestAccess::holdsWorker(driver))
+        << "the ended worker stays held for release";
     EXPECT_TRUE(driver.stopRotation());
-    EXPECT_FALSE(driver.holdsWorker());
+    EXPECT_FALSE(FTDIControllerTestAccess::holdsWorker(driver));
     EXPECT_EQ(threadCount(), baselineThreads);
 }

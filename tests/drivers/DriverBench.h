@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "FTDIController.h"
+#include "FTDIControllerTestAccess.h"
 #include "HxTurntableHardwarePrivate.h"
 #include "HxVorandelTurntableControl.h"
 #include "ftsim/Bench.h"
@@ -36,8 +37,8 @@ inline std::unique_ptr<ftsim::Bench> dcBench(const ftsim::DcSetup& setup) {
     return ftsim::BenchBuilder().device(ftsim::DeviceSetup().dcBoard(setup)).buildUnique();
 }
 
-/// The driver under test with read access to what the tests check but the
-/// public interface does not show: the bookkept angles and the open handle.
+/// The driver under test, wired to a control object; the bookkept angles and
+/// the open handle are read through FTDIControllerTestAccess.
 template <class Driver>
 class Probe : public Driver {
 public:
@@ -47,10 +48,6 @@ public:
         if (control != nullptr)
             this->SetMoveEndReport([control] { control->turntableRotationStoppedHelper(); });
     }
-    double currentAngle() const { return this->m_dCurrentGlobalPositionAngle.load(); }
-    double targetAngle() const { return this->m_dMoveToGlobalPositionAngle.load(); }
-    /// Set only by open and close, so reading it during a move races with nothing.
-    FT_HANDLE handle() const { return this->m_ftdiHandle; }
 };
 
 /// One high pulse of a port bit, from the byte that raised it to the one that

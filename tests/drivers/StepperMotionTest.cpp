@@ -115,7 +115,7 @@ TEST_F(StepperMotion, ContinuousMovePulsesUntilStoppedAndEndsAtTheTarget) {
     const std::vector<Pulse> pulses = drivertest::pulsesOf(writes(), STEP);
     EXPECT_EQ(static_cast<std::int64_t>(pulses.size()), board().position());
     EXPECT_NE(pulses.back().fall, -1);
-    EXPECT_NEAR(stepper->currentAngle(), -18.0, 1e-9);
+    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*stepper), -18.0, 1e-9);
     EXPECT_EQ(reports.count(), 1);
 }
 
@@ -168,7 +168,7 @@ TEST_F(StepperMotion, LockOffWithEnableActiveLowDrivesTheLineHigh) {
 TEST_F(StepperMotion, CompletedMoveSetsThePositionAndReportsOnce) {
     runCounted(5);  // 9 degrees clockwise
 
-    EXPECT_NEAR(stepper->currentAngle(), -9.0, 1e-9);
+    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*stepper), -9.0, 1e-9);
     EXPECT_EQ(reports.count(), 1);
     EXPECT_EQ(reports.foreign(), 0);
     EXPECT_FALSE(stepper->IsTurntableRotating());
@@ -183,7 +183,7 @@ TEST_F(StepperMotion, MoveStoppedEarlyEndsAtItsTargetAndReportsOnce) {
     ASSERT_TRUE(stepper->stopRotation());
 
     EXPECT_LT(board().position(), 150);
-    EXPECT_NEAR(stepper->currentAngle(), -270.0, 1e-9);
+    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*stepper), -270.0, 1e-9);
     EXPECT_EQ(reports.count(), 1);
 }
 
@@ -194,7 +194,7 @@ TEST_F(StepperMotion, MoveOnAnUnpluggedDeviceStillCountsItsPulsesAndEnds) {
     // The four writes that got through: prepare, one whole pulse, the next rise.
     EXPECT_EQ(board().position(), 2);
     EXPECT_EQ(stepper->GetLastFTDIError(), FTDIController::TT_ERROR_WRITE_FAILED);
-    EXPECT_NEAR(stepper->currentAngle(), -10.8, 1e-9);
+    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*stepper), -10.8, 1e-9);
     EXPECT_EQ(reports.count(), 1);
     // Every pulse of the count was still tried: two writes each, after the prepare.
     EXPECT_EQ(bench->trace().count("FT_Write", 0), 1u + 2u * 6u);
