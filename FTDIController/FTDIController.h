@@ -343,19 +343,6 @@ protected:
 
     // ---- Constants ----
 
-    static const unsigned char MASK_ALL = 255;
-    static const unsigned char MASK_COUNTER = 15;
-    static const unsigned char MASK_IN_OUT_PINS = 239;
-    static const unsigned char MASK_ROTATION_STATUS = 16;
-    static const unsigned char MASK_START = 32;
-    static const unsigned char MASK_MODE_SET = 64;
-    static const unsigned char MASK_LOAD_COUNTERS = 128;
-    static const unsigned char MASK_STEP_MOTOR_ENABLE = 1;
-    static const unsigned char MASK_STEP_MOTOR_DIR = 2;
-    static const unsigned char MASK_STEP_MOTOR_PULSE = 4;
-    static const unsigned char MASK_STEP_USB_ENABLE = 8;
-    static const unsigned char MASK_STEP_FOCUS = 16;
-    static const unsigned char MASK_STEP_SHUTTER = 32;
     static const unsigned char BITS_ON = 255;
     static const unsigned char BITS_OFF = 0;
     static const unsigned char BITMODE_RESET = 0;

@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstdint>
 
+#include "BoardPins.h"
+
 HxStepperMotor::HxStepperMotor(HxVorandelTurntableControl* vorandelTurntableControl)
     : FTDIController(VorandelTurntable), m_vorandelTurntableControl(vorandelTurntableControl) {
     SetTurntableProfile(TurntableProfile{/*bSupportsDirection=*/true, /*bSupportsSpeed=*/true,
@@ -18,12 +20,12 @@ bool HxStepperMotor::openDevice(int index, std::wstring* errorString) {
     if (!FTDIController::openDevice(index, errorString))
         return false;
 
-    setBitMode(MASK_ALL, BITMODE_RESET);
+    setBitMode(BoardPins::Stepper::OUTPUTS, BITMODE_RESET);
     Wait(10);
-    setBitMode(MASK_ALL, BITMODE_ASYNC_BITBANG);
+    setBitMode(BoardPins::Stepper::OUTPUTS, BITMODE_ASYNC_BITBANG);
 
-    SetMaskBits(MASK_STEP_FOCUS, BITS_OFF);
-    SetMaskBits(MASK_STEP_SHUTTER, BITS_OFF);
+    SetMaskBits(BoardPins::Stepper::FOCUS, BITS_OFF);
+    SetMaskBits(BoardPins::Stepper::SHUTTER, BITS_OFF);
     writeChipByte();
     return true;
 }
@@ -34,16 +36,16 @@ bool HxStepperMotor::triggerShutterRelease() {
     if (!beginExclusivePortWork())
         return false;
 
-    SetMaskBits(MASK_STEP_FOCUS, BITS_ON);
+    SetMaskBits(BoardPins::Stepper::FOCUS, BITS_ON);
     writeChipByte();
     Wait(500);
 
-    SetMaskBits(MASK_STEP_SHUTTER, BITS_ON);
+    SetMaskBits(BoardPins::Stepper::SHUTTER, BITS_ON);
     writeChipByte();
     Wait(500);
 
-    SetMaskBits(MASK_STEP_FOCUS, BITS_OFF);
-    SetMaskBits(MASK_STEP_SHUTTER, BITS_OFF);
+    SetMaskBits(BoardPins::Stepper::FOCUS, BITS_OFF);
+    SetMaskBits(BoardPins::Stepper::SHUTTER, BITS_OFF);
     writeChipByte();
     endExclusivePortWork();
     return true;
@@ -53,19 +55,20 @@ bool HxStepperMotor::Initialize() {
     const bool clockwiseHigh = GetClockwiseIsActiveHigh();
     switch (GetRotationDirection()) {
         case TT_TURN_CLOCKWISE:
-            SetMaskBits(MASK_STEP_MOTOR_DIR, clockwiseHigh ? BITS_ON : BITS_OFF);
+            SetMaskBits(BoardPins::Stepper::MOTOR_DIRECTION, clockwiseHigh ? BITS_ON : BITS_OFF);
             break;
         case TT_TURN_COUNTER_CLOCKWISE:
-            SetMaskBits(MASK_STEP_MOTOR_DIR, clockwiseHigh ? BITS_OFF : BITS_ON);
+            SetMaskBits(BoardPins::Stepper::MOTOR_DIRECTION, clockwiseHigh ? BITS_OFF : BITS_ON);
             break;
         default:
             return SetFTDIError(TT_ERROR_UNDEFINED_ROTATION_DIRECTION);
     }
 
-    SetMaskBits(MASK_STEP_MOTOR_ENABLE, GetMotorEnableIsActiveHigh() ? BITS_ON : BITS_OFF);
-    SetMaskBits(MASK_STEP_USB_ENABLE, GetUSBEnableIsActiveHigh() ? BITS_ON : BITS_OFF);
-    SetMaskBits(MASK_STEP_FOCUS, BITS_OFF);
-    SetMaskBits(MASK_STEP_SHUTTER, BITS_OFF);
+    SetMaskBits(BoardPins::Stepper::MOTOR_ENABLE,
+                GetMotorEnableIsActiveHigh() ? BITS_ON : BITS_OFF);
+    SetMaskBits(BoardPins::Stepper::USB_ENABLE, GetUSBEnableIsActiveHigh() ? BITS_ON : BITS_OFF);
+    SetMaskBits(BoardPins::Stepper::FOCUS, BITS_OFF);
+    SetMaskBits(BoardPins::Stepper::SHUTTER, BITS_OFF);
     writeChipByte();
     return true;
 }
@@ -86,8 +89,8 @@ void HxStepperMotor::rotationThread(FTDIController* thisController, uint32_t nNu
     bool bCompletedCounts = false;
 
     // Both pulse bytes are built once; the pulse bit never enters the shadow byte.
-    const unsigned char dataOn = SetMaskBits(packet, MASK_STEP_MOTOR_PULSE, BITS_ON);
-    const unsigned char dataOff = SetMaskBits(packet, MASK_STEP_MOTOR_PULSE, BITS_OFF);
+    const unsigned char dataOn = SetMaskBits(packet, BoardPins::Stepper::STEP, BITS_ON);
+    const unsigned char dataOff = SetMaskBits(packet, BoardPins::Stepper::STEP, BITS_OFF);
 
     bool bContinueRotation = true;
     while (bContinueRotation) {

@@ -123,9 +123,4 @@ protected:
     std::function<void(HxTurntableHardware*)> m_onStopped;
 };
 
-/// Direction masks the drivers give the chip: the stepper board drives all
-/// eight lines, the DC board reads its rotation status on bit 4.
-constexpr unsigned char kStepperDirectionMask = 0xFF;
-constexpr unsigned char kDcDirectionMask = 0xEF;
-
 #endif  // TESTS_PLUGIN_PLUGINTEST_H
