@@ -4,8 +4,6 @@ const unsigned char FTDIController::BITS_ON;
 const unsigned char FTDIController::BITS_OFF;
 const unsigned char FTDIController::BITMODE_RESET;
 const unsigned char FTDIController::BITMODE_ASYNC_BITBANG;
-const uint16_t FTDIController::EEPROM_SIGNATURE;
-const int16_t FTDIController::EEPROM_VERSION;
 
 FTDIController::FTDIController(CompanyDeviceType deviceType)
     : m_ftdiHandle(nullptr),

@@ -350,17 +350,6 @@ protected:
     static constexpr double DEGREES_PER_REVOLUTION = 360.0;
 
 private:
-    /// The identity record in memory; stored little-endian, 8 bytes.
-    struct EEPROMData {
-        uint16_t signature;
-        int16_t version;
-        int16_t companyDeviceType;
-        int16_t writtenId;
-    };
-
-    static const uint16_t EEPROM_SIGNATURE = 62673;
-    static const int16_t EEPROM_VERSION = 1;
-
     /// The states of the move lifecycle; see the class comment.
     enum class MoveState { Idle, Starting, Running, Stopping, Reporting, Exclusive };
 
@@ -368,7 +357,8 @@ private:
     friend class FTDIControllerTestAccess;
 
     bool writeChipByteLocked(unsigned char byteToWrite);
-    bool readRecord(short* writtenId);
+    /// Runs one D2XX call on the held handle under the port lock.
+    FT_STATUS callOnPort(const std::function<FT_STATUS(FT_HANDLE)>& call);
     bool writeRecord(short writtenId);
     bool holdsHandle() const;
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "FTDIController.h"
+#include "IdentityRecord.h"
 
 namespace {
 
@@ -40,8 +41,6 @@ FTDIController::DeviceIndexes FTDIController::availableDeviceIndexes(const char*
     if (chipName == nullptr)
         return result;
 
-    FTDIController probe(deviceType);
-
     DWORD deviceCount = 0;
     if (FT_CreateDeviceInfoList(&deviceCount) != FT_OK || deviceCount == 0)
         return result;
@@ -67,17 +66,7 @@ FTDIController::DeviceIndexes FTDIController::availableDeviceIndexes(const char*
             continue;
 
         short writtenId = -1;
-        bool found;
-        {
-            std::lock_guard<std::mutex> lock(probe.m_portMutex);
-            probe.m_ftdiHandle = record.ftHandle;
-        }
-        found = probe.readRecord(&writtenId);
-        {
-            std::lock_guard<std::mutex> lock(probe.m_portMutex);
-            probe.m_ftdiHandle = nullptr;
-        }
-        if (found)
+        if (readIdentityRecord(record.ftHandle, deviceType, &writtenId))
             result.push_back({static_cast<int32_t>(dev), static_cast<int32_t>(writtenId)});
         FT_Close(record.ftHandle);
     }
