@@ -300,8 +300,10 @@ protected:
     /// Sends the shadow byte: writeChipByte(shadow).
     bool writeChipByte();
     /// Purges the transmit buffer and writes one byte; records TT_ERROR_OK or
-    /// TT_ERROR_WRITE_FAILED (failed status or not exactly one byte). Returns
-    /// SetFTDIError's result: always false. The shadow byte is not changed.
+    /// TT_ERROR_WRITE_FAILED (failed status or not exactly one byte). The
+    /// caller learns the outcome from GetLastFTDIError() only: the result is
+    /// the one SetFTDIError gives for every code, false, so it is false after
+    /// a good write too. The shadow byte is not changed.
     bool writeChipByte(unsigned char byteToWrite);
     /// Purges the receive buffer and reads one fresh sample of the port;
     /// records TT_ERROR_OK or TT_ERROR_READ_FAILED; returns the byte AND mask
@@ -408,7 +410,5 @@ private:
     std::vector<FTDIThread*> m_workers;
     std::function<void()> m_moveEndReport;
 };
-
-#include "FTDIThread.h"
 
 #endif  // FTDI_CONTROLLER_H

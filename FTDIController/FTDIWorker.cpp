@@ -1,6 +1,7 @@
 #include <thread>
 
 #include "FTDIController.h"
+#include "FTDIThread.h"
 #include "RealtimeMoveScope.h"
 
 // The whole lifecycle of a move, every transition of the state machine

@@ -8,7 +8,7 @@
 
 #include "DriverBench.h"
 #include "HxDCMotor.h"
-#include "ftsim/DcBoard.h"
+#include "ftsim/DcView.h"
 #include "ftsim/Device.h"
 #include "ftsim/Trace.h"
 

@@ -11,7 +11,7 @@
 #include "DriverBench.h"
 #include "HxDCMotor.h"
 #include "ftd2xx.h"
-#include "ftsim/DcBoard.h"
+#include "ftsim/DcView.h"
 #include "ftsim/Device.h"
 #include "ftsim/Trace.h"
 
@@ -37,7 +37,7 @@ protected:
         bench->trace().clear();
     }
 
-    ftsim::DcBoard& board() { return bench->device(0).dc(); }
+    ftsim::DcView& board() { return bench->device(0).dc(); }
     std::vector<std::uint8_t> written() const {
         return drivertest::bytesOf(bench->trace().portWrites(0));
     }

@@ -45,7 +45,7 @@ protected:
     }
 
     std::vector<ftsim::PortWrite> writes() const { return bench->trace().portWrites(0); }
-    ftsim::StepperBoard& board() { return bench->device(0).stepper(); }
+    ftsim::StepperView& board() { return bench->device(0).stepper(); }
 
     // Declared first: the report counter outlives the driver that reports to it.
     drivertest::StopReports reports;

@@ -55,7 +55,7 @@ TEST_F(HostSpin, TwelveStepsTurnAStepperTableOnceWithOneShot) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     runStepsFromReports(plugin, kSteps);
     ASSERT_TRUE(plugin.stepsSpinningWillStart());
@@ -79,7 +79,7 @@ TEST_F(HostSpin, TwelveStepsTurnAClassicDcTableOnce) {
     HxVorandelTurntableControl plugin;
     ASSERT_TRUE(discoverAndOpen(plugin, 0));
     ASSERT_FALSE(openReports().back().canMoveCounterclockwise);
-    ftsim::DcBoard& board = bench.device(0).dc();
+    ftsim::DcView& board = bench.device(0).dc();
 
     // The DC board has no camera lines: its shot fails, and the spin goes on.
     m_onStopped = [this, &plugin](HxTurntableHardware*) {
@@ -164,7 +164,7 @@ TEST_F(HostSpin, MoveStoppedByStopAngleRotationIsNotReported) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     ASSERT_TRUE(plugin.stepsSpinningWillStart());
     plugin.SetRotationContinuous();
@@ -179,7 +179,7 @@ TEST_F(HostSpin, StopAngleRotationEndsARunningSpinForGood) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     runStepsFromReports(plugin, 0);
     ASSERT_TRUE(plugin.stepsSpinningWillStart());
@@ -231,7 +231,7 @@ TEST_F(HostSpin, CloseInTheMiddleOfASpinStopsItForGood) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     runStepsFromReports(plugin, 0);
     ASSERT_TRUE(plugin.stepsSpinningWillStart());
@@ -261,7 +261,7 @@ TEST_F(HostSpin, CloseInTheMiddleOfAMoveStopsIt) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(classic()).build();
     HxVorandelTurntableControl plugin;
     ASSERT_TRUE(discoverAndOpen(plugin, 0));
-    ftsim::DcBoard& board = bench.device(0).dc();
+    ftsim::DcView& board = bench.device(0).dc();
 
     plugin.SetRotationContinuous();
     ASSERT_TRUE(plugin.startRotation());
@@ -277,7 +277,7 @@ TEST_F(HostSpin, DestroyInTheMiddleOfAMoveStopsAndCloses) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     auto plugin = std::make_unique<HxVorandelTurntableControl>();
     openCobalt(*plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     ASSERT_TRUE(plugin->stepsSpinningWillStart());
     plugin->SetRotationContinuous();

@@ -91,7 +91,7 @@ TEST_F(Motion, AnglesJustBeyondOneHundredthPickTheDirectionAndMove) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     // Less than half a count ahead: the move turns until it is stopped.
     plugin.SetRotationCounterClockwise();
@@ -113,7 +113,7 @@ TEST_F(Motion, ThirtyDegreesTakeSixCountsThenAFullTurnOnTheStepper) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     EXPECT_TRUE(plugin.rotateDeviceToAngle(30.0f));
     EXPECT_TRUE(plugin.isRotationClockwise());
@@ -137,7 +137,7 @@ TEST_F(Motion, InfiniteAnglesStartNoMoveAndKeepThePosition) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     // A finished move leaves its increment stored; an infinite angle must not
     // run it again.
@@ -161,7 +161,7 @@ TEST_F(Motion, ThirtyDegreesTakeSixCountsThenAFullTurnOnTheDcBoard) {
     HxVorandelTurntableControl plugin;
     ASSERT_TRUE(discoverAndOpen(plugin, 0));
     ASSERT_EQ(72u, plugin.stepsPerRevolution());
-    ftsim::DcBoard& board = bench.device(0).dc();
+    ftsim::DcView& board = bench.device(0).dc();
 
     EXPECT_TRUE(plugin.rotateDeviceToAngle(30.0f));
     ASSERT_TRUE(finishMove(plugin));
@@ -176,7 +176,7 @@ TEST_F(Motion, TargetLessThanHalfACountAheadTurnsUntilStopped) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     ASSERT_TRUE(plugin.rotateDeviceToAngle(30.0f));
     ASSERT_TRUE(finishMove(plugin));
@@ -197,7 +197,7 @@ TEST_F(Motion, StepsSpinningWillStopPreparesTheWayBackWithoutStarting) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
     ASSERT_TRUE(plugin.rotateDeviceToAngle(30.0f));
     ASSERT_TRUE(finishMove(plugin));
 
@@ -216,7 +216,7 @@ TEST_F(Motion, SpinningWillStartSetsTheOriginAndLocksTheMotor) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
     ASSERT_TRUE(plugin.rotateDeviceToAngle(30.0f));
     ASSERT_TRUE(finishMove(plugin));
     EXPECT_FALSE(board.enabled());  // the Cobalt preset releases the motor
@@ -233,7 +233,7 @@ TEST_F(Motion, IncrementsAndSettingsReachTheDriver) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     EXPECT_EQ(5, plugin.SetRotationIncrementInCounts(5));
     ASSERT_TRUE(plugin.startRotation());

@@ -42,7 +42,7 @@ protected:
         }
         return now();
     }
-    DcBoard& board() { return bench->device(0).dc(); }
+    DcView& board() { return bench->device(0).dc(); }
     std::unique_ptr<Bench> bench;
     FT_HANDLE handle = nullptr;
 };

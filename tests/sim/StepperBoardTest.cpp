@@ -23,7 +23,7 @@ struct Stepper {
             writeByte(handle, lines);
         }
     }
-    StepperBoard& board() { return bench.device(0).stepper(); }
+    StepperView& board() { return bench.device(0).stepper(); }
     Bench bench;
     FT_HANDLE handle;
 };

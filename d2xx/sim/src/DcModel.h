@@ -7,7 +7,7 @@
 
 #include "Board.h"
 #include "BoardPins.h"
-#include "ftsim/DcBoard.h"
+#include "ftsim/DcView.h"
 #include "ftsim/DcSetup.h"
 
 namespace ftsim {
