@@ -311,6 +311,10 @@ protected:
     unsigned char readChipByte(unsigned char mask);
     /// FT_SetBitMode(handle, mask, mode); nothing recorded.
     void setBitMode(unsigned char mask, unsigned char mode);
+    /// How every board is switched on after opening: bit mode reset, 10 ms
+    /// for the chip to settle, then asynchronous bit-bang with `outputs` as
+    /// the driven lines.
+    void enterAsyncBitBang(unsigned char outputs);
     /// Returns once miliSec whole milliseconds have passed on the monotonic
     /// clock (MonotonicWait): it sleeps most of the time and spins only the
     /// last stretch. Zero and negative values return at once.
@@ -367,6 +371,9 @@ private:
     void runMove(FTDIThread* self);
     bool startAllowed(std::thread::id self) const;
     bool stopCurrentMove(std::unique_lock<std::mutex>& lock, bool silent);
+    /// stopRotation and cancelRotation: stops the current move (its report
+    /// not waited for when silent), then joins the workers that are out.
+    void stopAndRelease(bool silent);
     void waitForExclusiveWork(std::unique_lock<std::mutex>& lock);
     std::vector<FTDIThread*> takeFinishedWorkers(std::thread::id self);
     static void joinAndRelease(std::vector<FTDIThread*>& workers);

@@ -40,18 +40,12 @@ bool HxDCMotor::openDevice(int index, std::wstring* errorString) {
     if (!FTDIController::openDevice(index, errorString))
         return false;
 
-    setBitMode(BoardPins::Dc::OUTPUTS, BITMODE_RESET);
-    Wait(10);
-    setBitMode(BoardPins::Dc::OUTPUTS, BITMODE_ASYNC_BITBANG);
+    enterAsyncBitBang(BoardPins::Dc::OUTPUTS);
 
     SetMaskBits(BoardPins::Dc::START, BITS_OFF);
     SetMaskBits(BoardPins::Dc::MODE_SET, BITS_OFF);
     SetMaskBits(BoardPins::Dc::COUNTER, PRESET_ONE_COUNT);
-    SetMaskBits(BoardPins::Dc::LOAD_COUNTERS, BITS_OFF);
-    writeChipByte();
-
-    SetMaskBits(BoardPins::Dc::LOAD_COUNTERS, BITS_ON);
-    writeChipByte();
+    LoadCounters();
     return true;
 }
 

@@ -20,9 +20,7 @@ bool HxStepperMotor::openDevice(int index, std::wstring* errorString) {
     if (!FTDIController::openDevice(index, errorString))
         return false;
 
-    setBitMode(BoardPins::Stepper::OUTPUTS, BITMODE_RESET);
-    Wait(10);
-    setBitMode(BoardPins::Stepper::OUTPUTS, BITMODE_ASYNC_BITBANG);
+    enterAsyncBitBang(BoardPins::Stepper::OUTPUTS);
 
     SetMaskBits(BoardPins::Stepper::FOCUS, BITS_OFF);
     SetMaskBits(BoardPins::Stepper::SHUTTER, BITS_OFF);
