@@ -16,6 +16,7 @@
 #include "FTDIControllerTestAccess.h"
 #include "HxTurntableHardwarePrivate.h"
 #include "HxVorandelTurntableControl.h"
+#include "Waiting.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
 #include "ftsim/DcSetup.h"
@@ -79,16 +80,7 @@ inline std::vector<std::uint8_t> bytesOf(const std::vector<ftsim::PortWrite>& wr
     return bytes;
 }
 
-/// Polls `condition` every millisecond until it holds or `timeout` passes.
-inline bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using ttsupport::waitUntil;
 
 /// Waits until the driver's move has ended by itself, then joins its worker
 /// (stopRotation of an ended move only releases it), so that the end-of-move

@@ -61,7 +61,7 @@ TEST_F(HostSpin, TwelveStepsTurnAStepperTableOnceWithOneShot) {
     ASSERT_TRUE(plugin.stepsSpinningWillStart());
     plugin.spinningWillStart();
     ASSERT_TRUE(plugin.rotateDeviceToAngle(kStepDegrees));
-    ASSERT_TRUE(waitFor([&] { return m_spinDone.load(); }, milliseconds(30000)));
+    ASSERT_TRUE(waitUntil([&] { return m_spinDone.load(); }, milliseconds(30000)));
     plugin.stepsSpinningWillStop();
 
     EXPECT_EQ(kSteps, m_stoppedReports.load());
@@ -96,7 +96,7 @@ TEST_F(HostSpin, TwelveStepsTurnAClassicDcTableOnce) {
     ASSERT_TRUE(plugin.stepsSpinningWillStart());
     plugin.spinningWillStart();
     ASSERT_TRUE(plugin.rotateDeviceToAngle(kStepDegrees));
-    ASSERT_TRUE(waitFor([&] { return m_spinDone.load(); }, milliseconds(60000)));
+    ASSERT_TRUE(waitUntil([&] { return m_spinDone.load(); }, milliseconds(60000)));
     plugin.stepsSpinningWillStop();
 
     EXPECT_EQ(kSteps, m_stoppedReports.load());
@@ -169,7 +169,7 @@ TEST_F(HostSpin, MoveStoppedByStopAngleRotationIsNotReported) {
     ASSERT_TRUE(plugin.stepsSpinningWillStart());
     plugin.SetRotationContinuous();
     ASSERT_TRUE(plugin.startRotation());
-    ASSERT_TRUE(waitFor([&] { return board.position() > 3; }, milliseconds(5000)));
+    ASSERT_TRUE(waitUntil([&] { return board.position() > 3; }, milliseconds(5000)));
     plugin.stopAngleRotation();
     EXPECT_FALSE(plugin.IsTurntableRotating());
     EXPECT_EQ(0, m_stoppedReports.load());
@@ -184,7 +184,7 @@ TEST_F(HostSpin, StopAngleRotationEndsARunningSpinForGood) {
     runStepsFromReports(plugin, 0);
     ASSERT_TRUE(plugin.stepsSpinningWillStart());
     ASSERT_TRUE(plugin.rotateDeviceToAngle(kStepDegrees));
-    ASSERT_TRUE(waitFor([&] { return m_stoppedReports.load() >= 3; }, milliseconds(20000)));
+    ASSERT_TRUE(waitUntil([&] { return m_stoppedReports.load() >= 3; }, milliseconds(20000)));
     plugin.stopAngleRotation();
 
     EXPECT_FALSE(plugin.IsTurntableRotating());
@@ -236,7 +236,7 @@ TEST_F(HostSpin, CloseInTheMiddleOfASpinStopsItForGood) {
     runStepsFromReports(plugin, 0);
     ASSERT_TRUE(plugin.stepsSpinningWillStart());
     ASSERT_TRUE(plugin.rotateDeviceToAngle(kStepDegrees));
-    ASSERT_TRUE(waitFor([&] { return m_stoppedReports.load() >= 2; }, milliseconds(20000)));
+    ASSERT_TRUE(waitUntil([&] { return m_stoppedReports.load() >= 2; }, milliseconds(20000)));
     plugin.closeDevice();
 
     EXPECT_FALSE(plugin.isTurntableOpened());
@@ -265,7 +265,7 @@ TEST_F(HostSpin, CloseInTheMiddleOfAMoveStopsIt) {
 
     plugin.SetRotationContinuous();
     ASSERT_TRUE(plugin.startRotation());
-    ASSERT_TRUE(waitFor([&] { return board.countsTurned() > 2; }, milliseconds(5000)));
+    ASSERT_TRUE(waitUntil([&] { return board.countsTurned() > 2; }, milliseconds(5000)));
     plugin.closeDevice();
 
     EXPECT_FALSE(bench.device(0).isOpen());
@@ -282,7 +282,7 @@ TEST_F(HostSpin, DestroyInTheMiddleOfAMoveStopsAndCloses) {
     ASSERT_TRUE(plugin->stepsSpinningWillStart());
     plugin->SetRotationContinuous();
     ASSERT_TRUE(plugin->startRotation());
-    ASSERT_TRUE(waitFor([&] { return board.position() > 3; }, milliseconds(5000)));
+    ASSERT_TRUE(waitUntil([&] { return board.position() > 3; }, milliseconds(5000)));
     plugin.reset();
 
     EXPECT_FALSE(bench.device(0).isOpen());
@@ -306,7 +306,7 @@ TEST_F(HostSpin, CloseFromTheReportOnTheWorkerReleasesTheDevice) {
     };
     ASSERT_TRUE(plugin.stepsSpinningWillStart());
     ASSERT_TRUE(plugin.rotateDeviceToAngle(kStepDegrees));
-    ASSERT_TRUE(waitFor([&] { return closed.load(); }, milliseconds(5000)));
+    ASSERT_TRUE(waitUntil([&] { return closed.load(); }, milliseconds(5000)));
 
     EXPECT_FALSE(plugin.isTurntableOpened());
     EXPECT_FALSE(bench.device(0).isOpen());

@@ -97,14 +97,14 @@ TEST_F(Motion, AnglesJustBeyondOneHundredthPickTheDirectionAndMove) {
     plugin.SetRotationCounterClockwise();
     EXPECT_TRUE(plugin.rotateDeviceToAngle(std::nextafter(0.01f, 1.0f)));
     EXPECT_TRUE(plugin.isRotationClockwise());
-    ASSERT_TRUE(waitFor([&] { return board.position() >= 2; }, milliseconds(5000)));
+    ASSERT_TRUE(waitUntil([&] { return board.position() >= 2; }, milliseconds(5000)));
     plugin.stopAngleRotation();
     EXPECT_FALSE(plugin.IsTurntableRotating());
 
     const int64_t before = board.position();
     EXPECT_TRUE(plugin.rotateDeviceToAngle(-0.02f));
     EXPECT_FALSE(plugin.isRotationClockwise());
-    ASSERT_TRUE(waitFor([&] { return board.position() <= before - 2; }, milliseconds(5000)));
+    ASSERT_TRUE(waitUntil([&] { return board.position() <= before - 2; }, milliseconds(5000)));
     plugin.stopAngleRotation();
     EXPECT_FALSE(plugin.IsTurntableRotating());
 }
@@ -184,7 +184,7 @@ TEST_F(Motion, TargetLessThanHalfACountAheadTurnsUntilStopped) {
 
     // One degree on at five degrees a count rounds to 0 counts: continuous.
     EXPECT_TRUE(plugin.rotateDeviceToAngle(31.0f));
-    ASSERT_TRUE(waitFor([&] { return board.position() > 6 + 80; }, milliseconds(10000)));
+    ASSERT_TRUE(waitUntil([&] { return board.position() > 6 + 80; }, milliseconds(10000)));
     EXPECT_TRUE(plugin.IsTurntableRotating());
     plugin.stopAngleRotation();
     EXPECT_FALSE(plugin.IsTurntableRotating());

@@ -159,7 +159,7 @@ TEST_F(PluginOverUsb, DISABLED_UnplugMidMoveEndsTheMoveAndCloses) {
     openCobalt(plugin);
     plugin.SetCountsPerRevolution(720);
     EXPECT_TRUE(plugin.rotateDeviceToAngle(180.0f));  // 360 counts, at least 360 ms
-    ASSERT_TRUE(waitFor([&] { return chip->snapshot().steps >= 5; }, milliseconds(20000)));
+    ASSERT_TRUE(waitUntil([&] { return chip->snapshot().steps >= 5; }, milliseconds(20000)));
     UsbTestbed::instance().unplug(chip);
 
     ASSERT_TRUE(finishMove(plugin, milliseconds(30000)));
