@@ -1,24 +1,9 @@
 #include "FTDIController.h"
 
-const unsigned char FTDIController::MASK_ALL;
-const unsigned char FTDIController::MASK_COUNTER;
-const unsigned char FTDIController::MASK_IN_OUT_PINS;
-const unsigned char FTDIController::MASK_ROTATION_STATUS;
-const unsigned char FTDIController::MASK_START;
-const unsigned char FTDIController::MASK_MODE_SET;
-const unsigned char FTDIController::MASK_LOAD_COUNTERS;
-const unsigned char FTDIController::MASK_STEP_MOTOR_ENABLE;
-const unsigned char FTDIController::MASK_STEP_MOTOR_DIR;
-const unsigned char FTDIController::MASK_STEP_MOTOR_PULSE;
-const unsigned char FTDIController::MASK_STEP_USB_ENABLE;
-const unsigned char FTDIController::MASK_STEP_FOCUS;
-const unsigned char FTDIController::MASK_STEP_SHUTTER;
 const unsigned char FTDIController::BITS_ON;
 const unsigned char FTDIController::BITS_OFF;
 const unsigned char FTDIController::BITMODE_RESET;
 const unsigned char FTDIController::BITMODE_ASYNC_BITBANG;
-const uint16_t FTDIController::EEPROM_SIGNATURE;
-const int16_t FTDIController::EEPROM_VERSION;
 
 FTDIController::FTDIController(CompanyDeviceType deviceType)
     : m_ftdiHandle(nullptr),
@@ -55,6 +40,10 @@ FTDIController::ENUM_ERROR FTDIController::GetLastFTDIError() const {
 
 FTDIController::TurntableProfile FTDIController::GetTurntableProfile() const {
     return m_turntableProfile;
+}
+
+void FTDIController::SetTurntableProfile(const TurntableProfile& profile) {
+    m_turntableProfile = profile;
 }
 
 bool FTDIController::triggerShutterRelease() {

@@ -26,9 +26,9 @@
 /// per move runs it and then reports its end. Every port access (the handle,
 /// the shadow byte, the D2XX call) is serialised by an internal lock held for
 /// that single access only, never across a Wait. Parameters and angles that
-/// the worker and the host share are atomics. Subclasses must therefore touch
-/// m_ftdiHandle and m_packet only through the operations of this class
-/// (GetPacket, SetMaskBits, writeChipByte, ...), never directly.
+/// the worker and the host share are atomics. That state is private: drivers
+/// reach the port only through the pin layer (GetPacket, SetMaskBits,
+/// writeChipByte, ...), which takes the lock for them.
 ///
 /// A move's life is one state machine, kept under one lock, with every
 /// transition in FTDIWorker.cpp:
@@ -288,6 +288,9 @@ protected:
     /// Stores error in m_lastError and returns false, for every code.
     bool SetFTDIError(ENUM_ERROR error);
 
+    /// What the board supports; each driver's constructor sets it once.
+    void SetTurntableProfile(const TurntableProfile& profile);
+
     // ---- Pin layer ----
 
     /// (packet AND NOT mask) OR (mask AND value).
@@ -297,8 +300,10 @@ protected:
     /// Sends the shadow byte: writeChipByte(shadow).
     bool writeChipByte();
     /// Purges the transmit buffer and writes one byte; records TT_ERROR_OK or
-    /// TT_ERROR_WRITE_FAILED (failed status or not exactly one byte). Returns
-    /// SetFTDIError's result: always false. The shadow byte is not changed.
+    /// TT_ERROR_WRITE_FAILED (failed status or not exactly one byte). The
+    /// caller learns the outcome from GetLastFTDIError() only: the result is
+    /// the one SetFTDIError gives for every code, false, so it is false after
+    /// a good write too. The shadow byte is not changed.
     bool writeChipByte(unsigned char byteToWrite);
     /// Purges the receive buffer and reads one fresh sample of the port;
     /// records TT_ERROR_OK or TT_ERROR_READ_FAILED; returns the byte AND mask
@@ -306,6 +311,10 @@ protected:
     unsigned char readChipByte(unsigned char mask);
     /// FT_SetBitMode(handle, mask, mode); nothing recorded.
     void setBitMode(unsigned char mask, unsigned char mode);
+    /// How every board is switched on after opening: bit mode reset, 10 ms
+    /// for the chip to settle, then asynchronous bit-bang with `outputs` as
+    /// the driven lines.
+    void enterAsyncBitBang(unsigned char outputs);
     /// Returns once miliSec whole milliseconds have passed on the monotonic
     /// clock (MonotonicWait): it sleeps most of the time and spins only the
     /// last stretch. Zero and negative values return at once.
@@ -340,26 +349,36 @@ protected:
 
     // ---- Constants ----
 
-    static const unsigned char MASK_ALL = 255;
-    static const unsigned char MASK_COUNTER = 15;
-    static const unsigned char MASK_IN_OUT_PINS = 239;
-    static const unsigned char MASK_ROTATION_STATUS = 16;
-    static const unsigned char MASK_START = 32;
-    static const unsigned char MASK_MODE_SET = 64;
-    static const unsigned char MASK_LOAD_COUNTERS = 128;
-    static const unsigned char MASK_STEP_MOTOR_ENABLE = 1;
-    static const unsigned char MASK_STEP_MOTOR_DIR = 2;
-    static const unsigned char MASK_STEP_MOTOR_PULSE = 4;
-    static const unsigned char MASK_STEP_USB_ENABLE = 8;
-    static const unsigned char MASK_STEP_FOCUS = 16;
-    static const unsigned char MASK_STEP_SHUTTER = 32;
     static const unsigned char BITS_ON = 255;
     static const unsigned char BITS_OFF = 0;
     static const unsigned char BITMODE_RESET = 0;
     static const unsigned char BITMODE_ASYNC_BITBANG = 1;
     static constexpr double DEGREES_PER_REVOLUTION = 360.0;
 
-    // ---- Data ----
+private:
+    /// The states of the move lifecycle; see the class comment.
+    enum class MoveState { Idle, Starting, Running, Stopping, Reporting, Exclusive };
+
+    // Tests read the bookkept state through this one named door.
+    friend class FTDIControllerTestAccess;
+
+    bool writeChipByteLocked(unsigned char byteToWrite);
+    /// Runs one D2XX call on the held handle under the port lock.
+    FT_STATUS callOnPort(const std::function<FT_STATUS(FT_HANDLE)>& call);
+    bool writeRecord(short writtenId);
+    bool holdsHandle() const;
+
+    void runMove(FTDIThread* self);
+    bool startAllowed(std::thread::id self) const;
+    bool stopCurrentMove(std::unique_lock<std::mutex>& lock, bool silent);
+    /// stopRotation and cancelRotation: stops the current move (its report
+    /// not waited for when silent), then joins the workers that are out.
+    void stopAndRelease(bool silent);
+    void waitForExclusiveWork(std::unique_lock<std::mutex>& lock);
+    std::vector<FTDIThread*> takeFinishedWorkers(std::thread::id self);
+    static void joinAndRelease(std::vector<FTDIThread*>& workers);
+    void leaveStarting();
+    MoveState restingState() const;
 
     /// The open device, null when none; only under the port lock.
     FT_HANDLE m_ftdiHandle;
@@ -381,35 +400,6 @@ protected:
     std::atomic<FTDIThread*> m_rotationThread;
     TurntableProfile m_turntableProfile;
 
-private:
-    /// The identity record in memory; stored little-endian, 8 bytes.
-    struct EEPROMData {
-        uint16_t signature;
-        int16_t version;
-        int16_t companyDeviceType;
-        int16_t writtenId;
-    };
-
-    static const uint16_t EEPROM_SIGNATURE = 62673;
-    static const int16_t EEPROM_VERSION = 1;
-
-    /// The states of the move lifecycle; see the class comment.
-    enum class MoveState { Idle, Starting, Running, Stopping, Reporting, Exclusive };
-
-    bool writeChipByteLocked(unsigned char byteToWrite);
-    bool readRecord(short* writtenId);
-    bool writeRecord(short writtenId);
-    bool holdsHandle() const;
-
-    void runMove(FTDIThread* self);
-    bool startAllowed(std::thread::id self) const;
-    bool stopCurrentMove(std::unique_lock<std::mutex>& lock, bool silent);
-    void waitForExclusiveWork(std::unique_lock<std::mutex>& lock);
-    std::vector<FTDIThread*> takeFinishedWorkers(std::thread::id self);
-    static void joinAndRelease(std::vector<FTDIThread*>& workers);
-    void leaveStarting();
-    MoveState restingState() const;
-
     const CompanyDeviceType m_companyDeviceType;
 
     /// Serialises every port access; held for one access only.
@@ -427,7 +417,5 @@ private:
     std::vector<FTDIThread*> m_workers;
     std::function<void()> m_moveEndReport;
 };
-
-#include "FTDIThread.h"
 
 #endif  // FTDI_CONTROLLER_H

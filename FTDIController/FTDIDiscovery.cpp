@@ -4,6 +4,7 @@
 
 #include "D2xxDiagnostics.h"
 #include "FTDIController.h"
+#include "IdentityRecord.h"
 
 namespace {
 
@@ -41,8 +42,6 @@ FTDIController::DeviceIndexes FTDIController::availableDeviceIndexes(const char*
     if (chipName == nullptr)
         return result;
 
-    FTDIController probe(deviceType);
-
     DWORD deviceCount = 0;
     if (D2xxDiagnostics::checked("FT_CreateDeviceInfoList",
                                  FT_CreateDeviceInfoList(&deviceCount)) != FT_OK ||
@@ -72,17 +71,7 @@ FTDIController::DeviceIndexes FTDIController::availableDeviceIndexes(const char*
             continue;
 
         short writtenId = -1;
-        bool found;
-        {
-            std::lock_guard<std::mutex> lock(probe.m_portMutex);
-            probe.m_ftdiHandle = record.ftHandle;
-        }
-        found = probe.readRecord(&writtenId);
-        {
-            std::lock_guard<std::mutex> lock(probe.m_portMutex);
-            probe.m_ftdiHandle = nullptr;
-        }
-        if (found)
+        if (readIdentityRecord(record.ftHandle, deviceType, &writtenId))
             result.push_back({static_cast<int32_t>(dev), static_cast<int32_t>(writtenId)});
         D2xxDiagnostics::checked("FT_Close", FT_Close(record.ftHandle));
     }

@@ -55,6 +55,12 @@ void FTDIController::setBitMode(unsigned char mask, unsigned char mode) {
     D2xxDiagnostics::checked("FT_SetBitMode", FT_SetBitMode(m_ftdiHandle, mask, mode));
 }
 
+void FTDIController::enterAsyncBitBang(unsigned char outputs) {
+    setBitMode(outputs, BITMODE_RESET);
+    Wait(10);
+    setBitMode(outputs, BITMODE_ASYNC_BITBANG);
+}
+
 void FTDIController::Wait(int miliSec) {
     MonotonicWait::forMilliseconds(miliSec);
 }

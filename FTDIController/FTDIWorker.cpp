@@ -2,6 +2,7 @@
 
 #include "D2xxDiagnostics.h"
 #include "FTDIController.h"
+#include "FTDIThread.h"
 #include "MoveDiagnostics.h"
 #include "RealtimeMoveScope.h"
 
@@ -236,34 +237,28 @@ bool FTDIController::stopCurrentMove(std::unique_lock<std::mutex>& lock, bool si
     return true;
 }
 
-bool FTDIController::stopRotation() {
-    if (!holdsHandle())
-        return SetFTDIError(TT_ERROR_NULL_HANDLE);
-
+void FTDIController::stopAndRelease(bool silent) {
     std::vector<FTDIThread*> ended;
     {
         std::unique_lock<std::mutex> lock(m_moveMutex);
         ++m_stopsUnderWay;
-        stopCurrentMove(lock, false);
+        stopCurrentMove(lock, silent);
         --m_stopsUnderWay;
         m_moveChanged.notify_all();
         ended = takeFinishedWorkers(std::this_thread::get_id());
     }
     joinAndRelease(ended);
+}
+
+bool FTDIController::stopRotation() {
+    if (!holdsHandle())
+        return SetFTDIError(TT_ERROR_NULL_HANDLE);
+    stopAndRelease(false);
     return true;
 }
 
 void FTDIController::cancelRotation() {
-    std::vector<FTDIThread*> ended;
-    {
-        std::unique_lock<std::mutex> lock(m_moveMutex);
-        ++m_stopsUnderWay;
-        stopCurrentMove(lock, true);
-        --m_stopsUnderWay;
-        m_moveChanged.notify_all();
-        ended = takeFinishedWorkers(std::this_thread::get_id());
-    }
-    joinAndRelease(ended);
+    stopAndRelease(true);
 }
 
 void FTDIController::closeDevice() {

@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "BoardPins.h"
 #include "HxTurntableHardwarePrivate.h"
 #include "HxVorandelTurntableControl.h"
 #include "MonotonicWait.h"
@@ -48,8 +49,6 @@ namespace {
 
 constexpr int64_t NS_PER_MS = 1000000;
 constexpr int STOPS_PER_RUN = 5;
-constexpr unsigned char PULSE = 4;   // the step line
-constexpr unsigned char ENABLE = 1;  // the motor-enable line
 
 int stepsAt(unsigned speed) {
     return speed == 0 ? 1000 : 300;
@@ -67,7 +66,7 @@ struct Row {
     std::vector<int64_t> errorsNs;  // |period - nominal|, sorted
     double meanPeriodUs = 0;
     double cpuShare = 0;
-    int64_t worstStopNs = -1;       // -1: not measured
+    int64_t worstStopNs = -1;  // -1: not measured
     int64_t reportAfterWriteNs = -1;
 };
 
@@ -208,8 +207,9 @@ Row runReference(unsigned speed, bool spin) {
         std::exit(1);
     }
     FT_SetBitMode(handle, 0xFF, 1);
-    const unsigned char enabled = bench.device(0).stepper().enableActiveHigh() ? ENABLE : 0;
-    const unsigned char on = static_cast<unsigned char>(enabled | PULSE);
+    const unsigned char enabled =
+        bench.device(0).stepper().enableActiveHigh() ? BoardPins::Stepper::MOTOR_ENABLE : 0;
+    const unsigned char on = static_cast<unsigned char>(enabled | BoardPins::Stepper::STEP);
     const auto write = [handle](unsigned char byte) {
         FT_Purge(handle, FT_PURGE_TX);
         DWORD written = 0;

@@ -33,7 +33,7 @@ void BM_CobaltMediumFullTurn(benchmark::State& state) {
         return;
     }
     plugin.SetRotationSpeed(0);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     for (auto _ : state) {
         // At the origin, a target of 360 degrees is one whole turn.

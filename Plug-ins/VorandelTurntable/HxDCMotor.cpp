@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "BoardPins.h"
 #include "DiagnosticLog.h"
 #include "MonotonicWait.h"
 
@@ -28,9 +29,8 @@ int millisecondsSince(int64_t start) {
 
 HxDCMotor::HxDCMotor(HxVorandelTurntableControl* vorandelTurntableControl)
     : FTDIController(VorandelTurntable), m_vorandelTurntableControl(vorandelTurntableControl) {
-    m_turntableProfile.bSupportsDirection = false;
-    m_turntableProfile.bSupportsSpeed = false;
-    m_turntableProfile.bSupportsLockUnlock = false;
+    SetTurntableProfile(TurntableProfile{/*bSupportsDirection=*/false, /*bSupportsSpeed=*/false,
+                                         /*bSupportsLockUnlock=*/false});
 }
 
 HxDCMotor::~HxDCMotor() {
@@ -41,18 +41,12 @@ bool HxDCMotor::openDevice(int index, std::wstring* errorString) {
     if (!FTDIController::openDevice(index, errorString))
         return false;
 
-    setBitMode(MASK_IN_OUT_PINS, BITMODE_RESET);
-    Wait(10);
-    setBitMode(MASK_IN_OUT_PINS, BITMODE_ASYNC_BITBANG);
+    enterAsyncBitBang(BoardPins::Dc::OUTPUTS);
 
-    SetMaskBits(MASK_START, BITS_OFF);
-    SetMaskBits(MASK_MODE_SET, BITS_OFF);
-    SetMaskBits(MASK_COUNTER, PRESET_ONE_COUNT);
-    SetMaskBits(MASK_LOAD_COUNTERS, BITS_OFF);
-    writeChipByte();
-
-    SetMaskBits(MASK_LOAD_COUNTERS, BITS_ON);
-    writeChipByte();
+    SetMaskBits(BoardPins::Dc::START, BITS_OFF);
+    SetMaskBits(BoardPins::Dc::MODE_SET, BITS_OFF);
+    SetMaskBits(BoardPins::Dc::COUNTER, PRESET_ONE_COUNT);
+    LoadCounters();
     return true;
 }
 
@@ -65,20 +59,20 @@ bool HxDCMotor::StartRotationThread() {
 }
 
 bool HxDCMotor::LoadCounters() {
-    SetMaskBits(MASK_LOAD_COUNTERS, BITS_OFF);
+    SetMaskBits(BoardPins::Dc::LOAD_COUNTERS, BITS_OFF);
     writeChipByte();
-    SetMaskBits(MASK_LOAD_COUNTERS, BITS_ON);
+    SetMaskBits(BoardPins::Dc::LOAD_COUNTERS, BITS_ON);
     writeChipByte();
     return true;
 }
 
 bool HxDCMotor::StartTurntable() {
     for (int tryStep = 1; tryStep <= START_ATTEMPTS; ++tryStep) {
-        SetMaskBits(MASK_START, BITS_OFF);
+        SetMaskBits(BoardPins::Dc::START, BITS_OFF);
         writeChipByte();
-        SetMaskBits(MASK_START, BITS_ON);
+        SetMaskBits(BoardPins::Dc::START, BITS_ON);
         writeChipByte();
-        SetMaskBits(MASK_START, BITS_OFF);
+        SetMaskBits(BoardPins::Dc::START, BITS_OFF);
         writeChipByte();
         // The status line is watched through the whole settle time, not only
         // at its end: a run shorter than that has already ended by then, and
@@ -104,7 +98,7 @@ bool HxDCMotor::StartTurntable() {
 }
 
 bool HxDCMotor::ReadIsTurntableStopped() {
-    return readChipByte(MASK_ROTATION_STATUS) != 0;
+    return readChipByte(BoardPins::Dc::ROTATION_STATUS) != 0;
 }
 
 bool HxDCMotor::ReadIsTurntableRotating() {
@@ -122,17 +116,17 @@ void HxDCMotor::rotationThread(FTDIController* thisController, uint32_t nCounts)
     // seen standing, whether or not its start was confirmed.
     uint8_t counter = 0;
 
-    motor->SetMaskBits(MASK_MODE_SET, BITS_OFF);
+    motor->SetMaskBits(BoardPins::Dc::MODE_SET, BITS_OFF);
     motor->writeChipByte();
 
     bool bContinueRotation = true;
     while (bContinueRotation) {
         if (motor->ReadIsTurntableStopped()) {
             if (bContinuousRotation) {
-                motor->SetMaskBits(MASK_COUNTER, PRESET_ONE_COUNT);
+                motor->SetMaskBits(BoardPins::Dc::COUNTER, PRESET_ONE_COUNT);
                 motor->writeChipByte();
                 motor->LoadCounters();
-                motor->SetMaskBits(MASK_MODE_SET, BITS_ON);
+                motor->SetMaskBits(BoardPins::Dc::MODE_SET, BITS_ON);
                 motor->writeChipByte();
                 motor->StartTurntable();
             } else {
@@ -141,12 +135,13 @@ void HxDCMotor::rotationThread(FTDIController* thisController, uint32_t nCounts)
                     bCompletedCounts = true;
                 } else {
                     counter = static_cast<uint8_t>(nNumberOfSteps & 15);
-                    motor->SetMaskBits(MASK_COUNTER, static_cast<unsigned char>(15 - counter));
+                    motor->SetMaskBits(BoardPins::Dc::COUNTER,
+                                       static_cast<unsigned char>(15 - counter));
                     if (counter == 0)
                         counter = MAX_RUN_COUNTS;
                     motor->writeChipByte();
                     motor->LoadCounters();
-                    motor->SetMaskBits(MASK_MODE_SET, BITS_OFF);
+                    motor->SetMaskBits(BoardPins::Dc::MODE_SET, BITS_OFF);
                     motor->writeChipByte();
                     motor->StartTurntable();
                 }
@@ -164,10 +159,10 @@ void HxDCMotor::rotationThread(FTDIController* thisController, uint32_t nCounts)
     bool bStillTurning = true;
     while (bStillTurning) {
         ++iNumberOfTries;
-        motor->SetMaskBits(MASK_COUNTER, PRESET_ONE_COUNT);
+        motor->SetMaskBits(BoardPins::Dc::COUNTER, PRESET_ONE_COUNT);
         motor->writeChipByte();
         motor->LoadCounters();
-        motor->SetMaskBits(MASK_MODE_SET, BITS_OFF);
+        motor->SetMaskBits(BoardPins::Dc::MODE_SET, BITS_OFF);
         motor->writeChipByte();
         Wait(SETTLE_MS);
         bStillTurning = motor->ReadIsTurntableRotating() && iNumberOfTries < STOP_ATTEMPTS;

@@ -4,13 +4,13 @@
 #include <climits>
 #include <cstdint>
 
+#include "BoardPins.h"
 #include "DiagnosticLog.h"
 
 HxStepperMotor::HxStepperMotor(HxVorandelTurntableControl* vorandelTurntableControl)
     : FTDIController(VorandelTurntable), m_vorandelTurntableControl(vorandelTurntableControl) {
-    m_turntableProfile.bSupportsDirection = true;
-    m_turntableProfile.bSupportsSpeed = true;
-    m_turntableProfile.bSupportsLockUnlock = true;
+    SetTurntableProfile(TurntableProfile{/*bSupportsDirection=*/true, /*bSupportsSpeed=*/true,
+                                         /*bSupportsLockUnlock=*/true});
 }
 
 HxStepperMotor::~HxStepperMotor() {
@@ -21,12 +21,10 @@ bool HxStepperMotor::openDevice(int index, std::wstring* errorString) {
     if (!FTDIController::openDevice(index, errorString))
         return false;
 
-    setBitMode(MASK_ALL, BITMODE_RESET);
-    Wait(10);
-    setBitMode(MASK_ALL, BITMODE_ASYNC_BITBANG);
+    enterAsyncBitBang(BoardPins::Stepper::OUTPUTS);
 
-    SetMaskBits(MASK_STEP_FOCUS, BITS_OFF);
-    SetMaskBits(MASK_STEP_SHUTTER, BITS_OFF);
+    SetMaskBits(BoardPins::Stepper::FOCUS, BITS_OFF);
+    SetMaskBits(BoardPins::Stepper::SHUTTER, BITS_OFF);
     writeChipByte();
     return true;
 }
@@ -37,16 +35,16 @@ bool HxStepperMotor::triggerShutterRelease() {
     if (!beginExclusivePortWork())
         return TT_LOG_REFUSAL(Driver, "shutter release refused");
 
-    SetMaskBits(MASK_STEP_FOCUS, BITS_ON);
+    SetMaskBits(BoardPins::Stepper::FOCUS, BITS_ON);
     writeChipByte();
     Wait(500);
 
-    SetMaskBits(MASK_STEP_SHUTTER, BITS_ON);
+    SetMaskBits(BoardPins::Stepper::SHUTTER, BITS_ON);
     writeChipByte();
     Wait(500);
 
-    SetMaskBits(MASK_STEP_FOCUS, BITS_OFF);
-    SetMaskBits(MASK_STEP_SHUTTER, BITS_OFF);
+    SetMaskBits(BoardPins::Stepper::FOCUS, BITS_OFF);
+    SetMaskBits(BoardPins::Stepper::SHUTTER, BITS_OFF);
     writeChipByte();
     endExclusivePortWork();
     return true;
@@ -56,19 +54,20 @@ bool HxStepperMotor::Initialize() {
     const bool clockwiseHigh = GetClockwiseIsActiveHigh();
     switch (GetRotationDirection()) {
         case TT_TURN_CLOCKWISE:
-            SetMaskBits(MASK_STEP_MOTOR_DIR, clockwiseHigh ? BITS_ON : BITS_OFF);
+            SetMaskBits(BoardPins::Stepper::MOTOR_DIRECTION, clockwiseHigh ? BITS_ON : BITS_OFF);
             break;
         case TT_TURN_COUNTER_CLOCKWISE:
-            SetMaskBits(MASK_STEP_MOTOR_DIR, clockwiseHigh ? BITS_OFF : BITS_ON);
+            SetMaskBits(BoardPins::Stepper::MOTOR_DIRECTION, clockwiseHigh ? BITS_OFF : BITS_ON);
             break;
         default:
             return SetFTDIError(TT_ERROR_UNDEFINED_ROTATION_DIRECTION);
     }
 
-    SetMaskBits(MASK_STEP_MOTOR_ENABLE, GetMotorEnableIsActiveHigh() ? BITS_ON : BITS_OFF);
-    SetMaskBits(MASK_STEP_USB_ENABLE, GetUSBEnableIsActiveHigh() ? BITS_ON : BITS_OFF);
-    SetMaskBits(MASK_STEP_FOCUS, BITS_OFF);
-    SetMaskBits(MASK_STEP_SHUTTER, BITS_OFF);
+    SetMaskBits(BoardPins::Stepper::MOTOR_ENABLE,
+                GetMotorEnableIsActiveHigh() ? BITS_ON : BITS_OFF);
+    SetMaskBits(BoardPins::Stepper::USB_ENABLE, GetUSBEnableIsActiveHigh() ? BITS_ON : BITS_OFF);
+    SetMaskBits(BoardPins::Stepper::FOCUS, BITS_OFF);
+    SetMaskBits(BoardPins::Stepper::SHUTTER, BITS_OFF);
     writeChipByte();
     return true;
 }
@@ -88,9 +87,9 @@ void HxStepperMotor::rotationThread(FTDIController* thisController, uint32_t nNu
     const bool bContinuousRotation = nNumberOfSteps == 0;
     bool bCompletedCounts = false;
 
-    // Both pulse bytes are built once; the pulse bit never enters m_packet.
-    const unsigned char dataOn = SetMaskBits(packet, MASK_STEP_MOTOR_PULSE, BITS_ON);
-    const unsigned char dataOff = SetMaskBits(packet, MASK_STEP_MOTOR_PULSE, BITS_OFF);
+    // Both pulse bytes are built once; the pulse bit never enters the shadow byte.
+    const unsigned char dataOn = SetMaskBits(packet, BoardPins::Stepper::STEP, BITS_ON);
+    const unsigned char dataOff = SetMaskBits(packet, BoardPins::Stepper::STEP, BITS_OFF);
 
     bool bContinueRotation = true;
     while (bContinueRotation) {

@@ -59,7 +59,7 @@ protected:
     void SetUp() override {
         bench = ftsim::BenchBuilder().device(ftsim::DeviceSetup().userAreaSize(64)).buildUnique();
         ASSERT_TRUE(driver.openDevice(0, nullptr));
-        driver.setBitMode(TestController::MASK_ALL, TestController::BITMODE_ASYNC_BITBANG);
+        driver.setBitMode(0xFF, TestController::BITMODE_ASYNC_BITBANG);
         driver.SetCountsPerRevolution(72);
         driver.stepMilliseconds = 1;
     }
@@ -110,7 +110,7 @@ TEST_F(DiagnosticLogOnBench, EachFailedD2xxCallLeavesOneLineNamingItAndItsStatus
     device.failWrites(Fault::shortTransfer(0));
     driver.writeChipByte(0x03);
     device.failReads(Fault::withStatus(FT_DEVICE_NOT_FOUND));
-    driver.readChipByte(TestController::MASK_ALL);
+    driver.readChipByte(0xFF);
     device.failEeprom(ftsim::EepromCall::UAWrite, FT_EEPROM_WRITE_FAILED, 1);
     EXPECT_FALSE(driver.writeToEEPROM(3));
     driver.closeDevice();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "IdentityRecord.h"
 #include "TestController.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
@@ -181,4 +182,40 @@ TEST_F(IdentityRecord, FailedEepromReadOrProgramStopsTheWrite) {
     EXPECT_FALSE(controller.writeToEEPROM(5));
     EXPECT_EQ(bench->device(0).eepromPrograms(), 0u);
     EXPECT_EQ(bench->trace().count("FT_EE_UAWrite"), 0u);
+}
+
+// The reader on its own, as discovery uses it on a briefly opened candidate
+// and the open controller through its port lock.
+TEST(IdentityRecordReader, ReadsTheEncodedRecordOfItsKindOnly) {
+    const auto bench = BenchBuilder().device(DeviceSetup().userArea(Bytes(16, 0))).buildUnique();
+    FT_HANDLE handle = nullptr;
+    ASSERT_EQ(FT_Open(0, &handle), FT_OK);
+    unsigned char bytes[IDENTITY_RECORD_SIZE];
+    encodeIdentityRecord(FTDIController::VorandelTurntable, -2, bytes);
+    ASSERT_EQ(FT_EE_UAWrite(handle, bytes, IDENTITY_RECORD_SIZE), FT_OK);
+
+    short id = 0;
+    EXPECT_TRUE(readIdentityRecord(handle, FTDIController::VorandelTurntable, &id));
+    EXPECT_EQ(id, -2);
+    id = 9;
+    EXPECT_FALSE(readIdentityRecord(handle, FTDIController::VorandelRail, &id));
+    EXPECT_EQ(id, 9);
+    FT_Close(handle);
+}
+
+TEST(IdentityRecordReader, AsksTheAccessOnceForEveryCall) {
+    const auto bench = BenchBuilder().device(DeviceSetup().userArea(Bytes(16, 0))).buildUnique();
+    FT_HANDLE handle = nullptr;
+    ASSERT_EQ(FT_Open(0, &handle), FT_OK);
+    int accesses = 0;
+    const DeviceAccess counted = [&](const DeviceCall& call) {
+        ++accesses;
+        return call(handle);
+    };
+
+    EXPECT_FALSE(readIdentityRecord(counted, FTDIController::VorandelTurntable, nullptr));
+    EXPECT_EQ(accesses, 2) << "the user-area size and the record, each in an access of its own";
+    EXPECT_EQ(callNames(bench->trace().entries(0)),
+              (std::vector<std::string>{"FT_Open", "FT_EE_UASize", "FT_EE_UARead"}));
+    FT_Close(handle);
 }

@@ -8,31 +8,11 @@
 #include <thread>
 
 #include "WorkerDriver.h"
-#include "ftsim/Bench.h"
-#include "ftsim/BenchBuilder.h"
-#include "ftsim/DeviceSetup.h"
 
 namespace {
 
-using std::chrono::milliseconds;
-using std::chrono::steady_clock;
-
-class MoveLifecycle : public ::testing::Test {
+class MoveLifecycle : public WorkerBench {
 protected:
-    void SetUp() override {
-        bench = ftsim::BenchBuilder().device(ftsim::DeviceSetup()).buildUnique();
-        baselineThreads = baselineThreadCount();
-        driver = std::make_unique<WorkerDriver>();
-        ASSERT_TRUE(driver->openDevice(0, nullptr));
-        driver->SetCountsPerRevolution(72);
-    }
-    void TearDown() override {
-        if (driver) {
-            driver->stopRotation();
-            driver->closeDevice();
-        }
-    }
-
     /// A continuous move, seen stepping.
     void startRunningMove() {
         driver->stepMilliseconds = 1;
@@ -40,10 +20,6 @@ protected:
         ASSERT_TRUE(driver->startRotation());
         ASSERT_TRUE(waitUntil([&] { return driver->stepsTaken >= 1; }));
     }
-
-    std::unique_ptr<ftsim::Bench> bench;
-    int baselineThreads = 0;
-    std::unique_ptr<WorkerDriver> driver;
 };
 
 }  // namespace
@@ -61,7 +37,7 @@ TEST(MoveLifecycleClosed, StartAndStopNeedAnOpenDevice) {
 
 TEST_F(MoveLifecycle, RefusedStartPutsThePreparedBookkeepingBack) {
     driver->SetRotationIncrementInCounts(3);
-    const double target = driver->targetAngle();
+    const double target = FTDIControllerTestAccess::targetAngle(*driver);
     auto prepare = [&] {
         driver->SetRotationCounterClockwise();
         driver->SetRotationIncrementInCounts(18);
@@ -80,8 +56,9 @@ TEST_F(MoveLifecycle, RefusedStartPutsThePreparedBookkeepingBack) {
     EXPECT_TRUE(driver->stopRotation());
 
     EXPECT_EQ(driver->GetRotationDirection(), FTDIController::TT_TURN_CLOCKWISE);
-    EXPECT_EQ(driver->storedCounts(), 0u);  // the continuous move's own setting
-    EXPECT_DOUBLE_EQ(driver->currentAngle(), target);
+    EXPECT_EQ(FTDIControllerTestAccess::storedCounts(*driver),
+              0u);  // the continuous move's own setting
+    EXPECT_DOUBLE_EQ(FTDIControllerTestAccess::currentAngle(*driver), target);
 }
 
 TEST_F(MoveLifecycle, StopWaitsForTheStoppedMovesReportAndReleasesItsWorker) {
@@ -97,7 +74,7 @@ TEST_F(MoveLifecycle, StopWaitsForTheStoppedMovesReportAndReleasesItsWorker) {
 
     EXPECT_TRUE(reportDone) << "stopRotation returned before the report";
     EXPECT_FALSE(driver->IsTurntableRotating());
-    EXPECT_FALSE(driver->holdsWorker());
+    EXPECT_FALSE(FTDIControllerTestAccess::holdsWorker(*driver));
     EXPECT_EQ(threadCount(), baselineThreads);
 }
 
@@ -140,24 +117,6 @@ TEST_F(MoveLifecycle, ThousandRestartsFromTheReportKeepTheThreadCount) {
     EXPECT_LE(mostThreads, baselineThreads + 3);
     EXPECT_TRUE(driver->stopRotation());
     EXPECT_EQ(threadCount(), baselineThreads);
-}
-
-TEST_F(MoveLifecycle, StopEndsAChainOfRestartsWithinOneMove) {
-    driver->SetRotationIncrementInCounts(3);
-    driver->stepMilliseconds = 1;
-    driver->onMoveEnded = [](WorkerDriver& self) { self.startRotation(); };
-    ASSERT_TRUE(driver->startRotation());
-    ASSERT_TRUE(waitUntil([&] { return driver->movesEnded >= 20; }));
-
-    const auto start = steady_clock::now();
-    EXPECT_TRUE(driver->stopRotation());
-    const int started = driver->movesStarted;
-
-    EXPECT_LT(steady_clock::now() - start, milliseconds(2000));
-    EXPECT_FALSE(driver->IsTurntableRotating());
-    std::this_thread::sleep_for(milliseconds(50));
-    EXPECT_EQ(driver->movesStarted, started) << "a move started after the stop returned";
-    EXPECT_FALSE(driver->IsTurntableRotating());
 }
 
 TEST_F(MoveLifecycle, CancelDuringAReportThatWaitsForTheCancellingThreadReturns) {

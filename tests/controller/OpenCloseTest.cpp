@@ -130,10 +130,10 @@ TEST(Construction, FreshControllerHoldsTheDefaults) {
     EXPECT_EQ(controller.GetCountsPerRevolution(), 0);
     EXPECT_EQ(controller.GetCountsToRotate(), 0);
     EXPECT_EQ(controller.GetRotationSpeed(), 0u);
-    EXPECT_EQ(controller.currentAngle(), 0.0);
-    EXPECT_EQ(controller.targetAngle(), 0.0);
+    EXPECT_EQ(FTDIControllerTestAccess::currentAngle(controller), 0.0);
+    EXPECT_EQ(FTDIControllerTestAccess::targetAngle(controller), 0.0);
     EXPECT_EQ(controller.GetPacket(), 0);
-    EXPECT_FALSE(controller.holdsWorker());
+    EXPECT_FALSE(FTDIControllerTestAccess::holdsWorker(controller));
     EXPECT_FALSE(controller.IsTurntableRotating());
     EXPECT_TRUE(controller.IsTurntableStopped());
     EXPECT_FALSE(controller.triggerShutterRelease());

@@ -32,7 +32,7 @@ TEST(AbsoluteTarget, SixThousandFourHundredCountTable) {
         controller.SetRotationDirection(c.direction);
         controller.SetRotationNextGlobalPositionInDegrees(c.target);
         EXPECT_EQ(controller.GetCountsToRotate(), c.counts) << c.direction << " to " << c.target;
-        EXPECT_NEAR(controller.targetAngle(), c.newTarget, 1e-9)
+        EXPECT_NEAR(FTDIControllerTestAccess::targetAngle(controller), c.newTarget, 1e-9)
             << c.direction << " to " << c.target;
         EXPECT_EQ(controller.GetRotationDirection(), c.direction);
     }
@@ -41,27 +41,28 @@ TEST(AbsoluteTarget, SixThousandFourHundredCountTable) {
 TEST(AbsoluteTarget, DifferenceBeyondAFullTurnFlipsToCounterClockwise) {
     TestController controller;
     controller.SetCountsPerRevolution(6400);
-    controller.setCurrentAngle(-300.0);
+    FTDIControllerTestAccess::setCurrentAngle(controller, -300.0);
 
     controller.SetRotationNextGlobalPositionInDegrees(100.0);
 
     EXPECT_EQ(controller.GetRotationDirection(), CCW);
     EXPECT_EQ(controller.GetCountsToRotate(), 7111);
-    EXPECT_NEAR(controller.targetAngle(), std::fmod(-300.0 + 7111 * 0.05625, 360.0), 1e-9);
-    EXPECT_NEAR(controller.targetAngle(), 99.99375, 1e-9);
+    EXPECT_NEAR(FTDIControllerTestAccess::targetAngle(controller),
+                std::fmod(-300.0 + 7111 * 0.05625, 360.0), 1e-9);
+    EXPECT_NEAR(FTDIControllerTestAccess::targetAngle(controller), 99.99375, 1e-9);
 }
 
 TEST(AbsoluteTarget, ExactlyOneTurnAwayChangesNothing) {
     TestController controller;
     controller.SetCountsPerRevolution(6400);
     controller.SetRotationIncrementInCounts(100);
-    const double target = controller.targetAngle();
-    controller.setCurrentAngle(-90.0);
+    const double target = FTDIControllerTestAccess::targetAngle(controller);
+    FTDIControllerTestAccess::setCurrentAngle(controller, -90.0);
 
     controller.SetRotationNextGlobalPositionInDegrees(270.0);
 
     EXPECT_EQ(controller.GetCountsToRotate(), 100);
-    EXPECT_EQ(controller.targetAngle(), target);
+    EXPECT_EQ(FTDIControllerTestAccess::targetAngle(controller), target);
     EXPECT_EQ(controller.GetRotationDirection(), CW);
 }
 
@@ -69,7 +70,7 @@ TEST(AbsoluteTarget, UndefinedDirectionOrNonFiniteTargetChangesNothing) {
     TestController controller;
     controller.SetCountsPerRevolution(6400);
     controller.SetRotationIncrementInCounts(100);
-    const double target = controller.targetAngle();
+    const double target = FTDIControllerTestAccess::targetAngle(controller);
 
     controller.SetRotationNextGlobalPositionInDegrees(std::nan(""));
     controller.SetRotationNextGlobalPositionInDegrees(std::numeric_limits<double>::infinity());
@@ -77,8 +78,8 @@ TEST(AbsoluteTarget, UndefinedDirectionOrNonFiniteTargetChangesNothing) {
     controller.SetRotationNextGlobalPositionInDegrees(90.0);
 
     EXPECT_EQ(controller.GetCountsToRotate(), 100);
-    EXPECT_EQ(controller.targetAngle(), target);
-    EXPECT_TRUE(std::isfinite(controller.targetAngle()));
+    EXPECT_EQ(FTDIControllerTestAccess::targetAngle(controller), target);
+    EXPECT_TRUE(std::isfinite(FTDIControllerTestAccess::targetAngle(controller)));
 }
 
 TEST(IncrementInDegrees, RoundsToWholeCountsAndReturnsTheRoundedIncrement) {
@@ -87,7 +88,7 @@ TEST(IncrementInDegrees, RoundsToWholeCountsAndReturnsTheRoundedIncrement) {
 
     EXPECT_DOUBLE_EQ(controller.SetRotationIncrementInDegrees(12.0), 10.0);
     EXPECT_EQ(controller.GetCountsToRotate(), 2);
-    EXPECT_DOUBLE_EQ(controller.targetAngle(), -10.0);
+    EXPECT_DOUBLE_EQ(FTDIControllerTestAccess::targetAngle(controller), -10.0);
     EXPECT_EQ(controller.GetRotationDirection(), CW);
 
     EXPECT_DOUBLE_EQ(controller.SetRotationIncrementInDegrees(2.5), 5.0);
@@ -101,7 +102,7 @@ TEST(IncrementInDegrees, NegativeIncrementFlipsTheDirection) {
     EXPECT_DOUBLE_EQ(controller.SetRotationIncrementInDegrees(-12.0), 10.0);
     EXPECT_EQ(controller.GetRotationDirection(), CCW);
     EXPECT_EQ(controller.GetCountsToRotate(), 2);
-    EXPECT_DOUBLE_EQ(controller.targetAngle(), 10.0);
+    EXPECT_DOUBLE_EQ(FTDIControllerTestAccess::targetAngle(controller), 10.0);
     EXPECT_DOUBLE_EQ(controller.GetRotationIncrementInDegrees(), 10.0);
 }
 
@@ -112,11 +113,11 @@ TEST(IncrementInDegrees, ZeroDegreesOrNoCountsPerRevolutionChangesNothing) {
 
     controller.SetCountsPerRevolution(72);
     controller.SetRotationIncrementInCounts(3);
-    const double target = controller.targetAngle();
+    const double target = FTDIControllerTestAccess::targetAngle(controller);
     EXPECT_EQ(controller.SetRotationIncrementInDegrees(0.0), 0.0);
     EXPECT_EQ(controller.SetRotationIncrementInDegrees(-0.0), 0.0);
     EXPECT_EQ(controller.GetCountsToRotate(), 3);
-    EXPECT_EQ(controller.targetAngle(), target);
+    EXPECT_EQ(FTDIControllerTestAccess::targetAngle(controller), target);
     EXPECT_EQ(controller.GetRotationDirection(), CW);
 }
 
@@ -132,14 +133,14 @@ TEST(IncrementInDegrees, NonFiniteOrUnrepresentableInputIsRefused) {
     TestController controller;
     controller.SetCountsPerRevolution(360);
     controller.SetRotationIncrementInCounts(3);
-    const double target = controller.targetAngle();
+    const double target = FTDIControllerTestAccess::targetAngle(controller);
 
     for (double bad : {std::nan(""), std::numeric_limits<double>::infinity(),
                        -std::numeric_limits<double>::infinity(), 1e19, -1e19,
                        std::numeric_limits<double>::max()}) {
         EXPECT_EQ(controller.SetRotationIncrementInDegrees(bad), 0.0) << bad;
         EXPECT_EQ(controller.GetCountsToRotate(), 3) << bad;
-        EXPECT_EQ(controller.targetAngle(), target) << bad;
+        EXPECT_EQ(FTDIControllerTestAccess::targetAngle(controller), target) << bad;
         EXPECT_EQ(controller.GetRotationDirection(), CW) << bad;
     }
 }
@@ -149,37 +150,38 @@ TEST(IncrementInDegrees, RepresentableCountsKeepTheirLowThirtyTwoBits) {
     controller.SetCountsPerRevolution(360);
     // 2^32 + 5 counts at one degree per count: the low 32 bits are 5.
     EXPECT_DOUBLE_EQ(controller.SetRotationIncrementInDegrees(4294967301.0), 5.0);
-    EXPECT_EQ(controller.storedCounts(), 5u);
+    EXPECT_EQ(FTDIControllerTestAccess::storedCounts(controller), 5u);
     // Just below 2^63 counts is still representable: stored, not refused.
     const unsigned int lowBits =
         static_cast<unsigned int>(static_cast<uint64_t>(static_cast<int64_t>(9.2e18 + 0.5)));
     ASSERT_NE(lowBits, 0u);
     EXPECT_DOUBLE_EQ(controller.SetRotationIncrementInDegrees(9.2e18), lowBits);
-    EXPECT_EQ(controller.storedCounts(), lowBits);
+    EXPECT_EQ(FTDIControllerTestAccess::storedCounts(controller), lowBits);
 }
 
 TEST(IncrementInCounts, NegativeCountFlipsTheDirectionAndRaisesTheTarget) {
     TestController controller;
     controller.SetCountsPerRevolution(72);
-    controller.setCurrentAngle(20.0);
+    FTDIControllerTestAccess::setCurrentAngle(controller, 20.0);
 
     EXPECT_EQ(controller.SetRotationIncrementInCounts(-3), 3);
     EXPECT_EQ(controller.GetRotationDirection(), CCW);
     EXPECT_EQ(controller.GetCountsToRotate(), 3);
-    EXPECT_DOUBLE_EQ(controller.targetAngle(), 35.0);
+    EXPECT_DOUBLE_EQ(FTDIControllerTestAccess::targetAngle(controller), 35.0);
 
     // Counter-clockwise flips back to clockwise, which lowers the angle.
     EXPECT_EQ(controller.SetRotationIncrementInCounts(-72), 72);
     EXPECT_EQ(controller.GetRotationDirection(), CW);
-    EXPECT_DOUBLE_EQ(controller.targetAngle(), std::fmod(20.0 - 360.0, 360.0));
+    EXPECT_DOUBLE_EQ(FTDIControllerTestAccess::targetAngle(controller),
+                     std::fmod(20.0 - 360.0, 360.0));
 }
 
 TEST(IncrementInCounts, TargetIsFoldedIntoPlusMinus360) {
     TestController controller;
     controller.SetCountsPerRevolution(72);
-    controller.setCurrentAngle(-350.0);
+    FTDIControllerTestAccess::setCurrentAngle(controller, -350.0);
     controller.SetRotationIncrementInCounts(4);
-    EXPECT_DOUBLE_EQ(controller.targetAngle(), -10.0);
+    EXPECT_DOUBLE_EQ(FTDIControllerTestAccess::targetAngle(controller), -10.0);
 }
 
 TEST(IncrementInCounts, UndefinedDirectionStaysAndRaisesTheTarget) {
@@ -188,7 +190,7 @@ TEST(IncrementInCounts, UndefinedDirectionStaysAndRaisesTheTarget) {
     controller.SetRotationDirection(UNDEFINED);
     EXPECT_EQ(controller.SetRotationIncrementInCounts(5), 5);
     EXPECT_EQ(controller.GetRotationDirection(), UNDEFINED);
-    EXPECT_DOUBLE_EQ(controller.targetAngle(), 25.0);
+    EXPECT_DOUBLE_EQ(FTDIControllerTestAccess::targetAngle(controller), 25.0);
 
     EXPECT_EQ(controller.SetRotationIncrementInCounts(-1), 1);
     EXPECT_EQ(controller.GetRotationDirection(), CW);
@@ -198,10 +200,10 @@ TEST(IncrementInCounts, ZeroSelectsContinuousRotationAndKeepsTheTarget) {
     TestController controller;
     controller.SetCountsPerRevolution(72);
     controller.SetRotationIncrementInCounts(6);
-    const double target = controller.targetAngle();
+    const double target = FTDIControllerTestAccess::targetAngle(controller);
     EXPECT_EQ(controller.SetRotationIncrementInCounts(0), 0);
     EXPECT_EQ(controller.GetCountsToRotate(), 0);
-    EXPECT_EQ(controller.targetAngle(), target);
+    EXPECT_EQ(FTDIControllerTestAccess::targetAngle(controller), target);
     EXPECT_EQ(controller.GetRotationDirection(), CW);
 }
 
@@ -211,16 +213,16 @@ TEST(IncrementInCounts, WithoutCountsPerRevolutionRecordsTheError) {
     EXPECT_EQ(controller.GetLastFTDIError(),
               FTDIController::TT_ERROR_UNDEFINED_COUNTS_PER_REVOLUTION);
     EXPECT_EQ(controller.GetCountsToRotate(), 0);
-    EXPECT_EQ(controller.targetAngle(), 0.0);
+    EXPECT_EQ(FTDIControllerTestAccess::targetAngle(controller), 0.0);
 }
 
 TEST(IncrementInCounts, MostNegativeCountIsStoredWithoutOverflow) {
     TestController controller;
     controller.SetCountsPerRevolution(72);
     controller.SetRotationIncrementInCounts(INT_MIN);
-    EXPECT_EQ(controller.storedCounts(), 2147483648u);
+    EXPECT_EQ(FTDIControllerTestAccess::storedCounts(controller), 2147483648u);
     EXPECT_EQ(controller.GetRotationDirection(), CCW);
-    EXPECT_TRUE(std::isfinite(controller.targetAngle()));
+    EXPECT_TRUE(std::isfinite(FTDIControllerTestAccess::targetAngle(controller)));
 }
 
 TEST(Position, EndOfMoveMakesTheTargetCurrentAndOriginResetsOnlyTheCurrent) {
@@ -228,33 +230,33 @@ TEST(Position, EndOfMoveMakesTheTargetCurrentAndOriginResetsOnlyTheCurrent) {
     controller.SetCountsPerRevolution(72);
     controller.SetRotationIncrementInCounts(9);
     controller.UpdateGlobalPositionAngleAfterRotation();
-    EXPECT_DOUBLE_EQ(controller.currentAngle(), -45.0);
+    EXPECT_DOUBLE_EQ(FTDIControllerTestAccess::currentAngle(controller), -45.0);
 
     controller.SetRotationIncrementInCounts(9);
     controller.SetRotationGlobalOriginHere();
-    EXPECT_EQ(controller.currentAngle(), 0.0);
-    EXPECT_DOUBLE_EQ(controller.targetAngle(), -90.0);
+    EXPECT_EQ(FTDIControllerTestAccess::currentAngle(controller), 0.0);
+    EXPECT_DOUBLE_EQ(FTDIControllerTestAccess::targetAngle(controller), -90.0);
 
     controller.SetNextGlobalPositionAngle(-450.0);
-    EXPECT_DOUBLE_EQ(controller.targetAngle(), -90.0);
+    EXPECT_DOUBLE_EQ(FTDIControllerTestAccess::targetAngle(controller), -90.0);
     controller.SetNextGlobalPositionAngle(720.0);
-    EXPECT_EQ(controller.targetAngle(), 0.0);
+    EXPECT_EQ(FTDIControllerTestAccess::targetAngle(controller), 0.0);
 }
 
 TEST(Parameters, CountsPerRevolutionKeepsTheStoredCountAndContinuousClearsIt) {
     TestController controller;
     controller.SetCountsPerRevolution(72);
     controller.SetRotationIncrementInCounts(4);
-    const double target = controller.targetAngle();
+    const double target = FTDIControllerTestAccess::targetAngle(controller);
 
     controller.SetCountsPerRevolution(144);
     EXPECT_EQ(controller.GetCountsToRotate(), 4);
     EXPECT_DOUBLE_EQ(controller.GetRotationIncrementInDegrees(), 10.0);
-    EXPECT_EQ(controller.targetAngle(), target);
+    EXPECT_EQ(FTDIControllerTestAccess::targetAngle(controller), target);
 
     controller.SetRotationContinuous();
     EXPECT_EQ(controller.GetCountsToRotate(), 0);
-    EXPECT_EQ(controller.targetAngle(), target);
+    EXPECT_EQ(FTDIControllerTestAccess::targetAngle(controller), target);
     EXPECT_EQ(controller.GetRotationDirection(), CW);
 }
 

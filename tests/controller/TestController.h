@@ -5,9 +5,11 @@
 #include <vector>
 
 #include "FTDIController.h"
+#include "FTDIControllerTestAccess.h"
 #include "ftsim/Call.h"
 
-/// A plain controller with its protected pin layer and bookkeeping in reach.
+/// A plain controller with the pin layer and the bookkeeping that drivers use
+/// in reach; its private state is read through FTDIControllerTestAccess.
 class TestController : public FTDIController {
 public:
     explicit TestController(CompanyDeviceType deviceType = VorandelTurntable)
@@ -18,19 +20,6 @@ public:
     using FTDIController::BITS_OFF;
     using FTDIController::BITS_ON;
     using FTDIController::GetPacket;
-    using FTDIController::MASK_ALL;
-    using FTDIController::MASK_COUNTER;
-    using FTDIController::MASK_IN_OUT_PINS;
-    using FTDIController::MASK_LOAD_COUNTERS;
-    using FTDIController::MASK_MODE_SET;
-    using FTDIController::MASK_ROTATION_STATUS;
-    using FTDIController::MASK_START;
-    using FTDIController::MASK_STEP_FOCUS;
-    using FTDIController::MASK_STEP_MOTOR_DIR;
-    using FTDIController::MASK_STEP_MOTOR_ENABLE;
-    using FTDIController::MASK_STEP_MOTOR_PULSE;
-    using FTDIController::MASK_STEP_SHUTTER;
-    using FTDIController::MASK_STEP_USB_ENABLE;
     using FTDIController::readChipByte;
     using FTDIController::setBitMode;
     using FTDIController::SetFTDIError;
@@ -39,12 +28,6 @@ public:
     using FTDIController::UpdateGlobalPositionAngleAfterRotation;
     using FTDIController::Wait;
     using FTDIController::writeChipByte;
-
-    double currentAngle() const { return m_dCurrentGlobalPositionAngle.load(); }
-    double targetAngle() const { return m_dMoveToGlobalPositionAngle.load(); }
-    unsigned int storedCounts() const { return m_nCountsToRotate.load(); }
-    void setCurrentAngle(double angle) { m_dCurrentGlobalPositionAngle.store(angle); }
-    bool holdsWorker() const { return m_rotationThread.load() != nullptr; }
 };
 
 /// The function names of recorded calls, in order.

@@ -11,9 +11,6 @@
 #include <system_error>
 
 #include "WorkerDriver.h"
-#include "ftsim/Bench.h"
-#include "ftsim/BenchBuilder.h"
-#include "ftsim/DeviceSetup.h"
 
 namespace {
 
@@ -34,45 +31,37 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attribute
 
 namespace {
 
-class ThreadCreationFailure : public ::testing::Test {
+class ThreadCreationFailure : public WorkerBench {
 protected:
     void SetUp() override {
-        bench = ftsim::BenchBuilder().device(ftsim::DeviceSetup()).buildUnique();
-        baselineThreads = baselineThreadCount();
-        ASSERT_TRUE(driver.openDevice(0, nullptr));
-        driver.SetCountsPerRevolution(72);
-        driver.SetRotationIncrementInCounts(1);
+        WorkerBench::SetUp();
+        driver->SetRotationIncrementInCounts(1);
     }
     void TearDown() override {
         failThreadCreation = false;
-        driver.stopRotation();
-        driver.closeDevice();
+        WorkerBench::TearDown();
     }
-
-    std::unique_ptr<ftsim::Bench> bench;
-    int baselineThreads = 0;
-    WorkerDriver driver;
 };
 
 }  // namespace
 
 TEST_F(ThreadCreationFailure, StartPropagatesTheErrorAndHoldsNoWorker) {
     failThreadCreation = true;
-    EXPECT_THROW(driver.startRotation(), std::system_error);
+    EXPECT_THROW(driver->startRotation(), std::system_error);
     failThreadCreation = false;
 
-    EXPECT_FALSE(driver.holdsWorker());
-    EXPECT_FALSE(driver.IsTurntableRotating());
-    EXPECT_EQ(driver.movesStarted, 0);
+    EXPECT_FALSE(FTDIControllerTestAccess::holdsWorker(*driver));
+    EXPECT_FALSE(driver->IsTurntableRotating());
+    EXPECT_EQ(driver->movesStarted, 0);
 
-    ASSERT_TRUE(driver.startRotation());
-    ASSERT_TRUE(waitUntil([&] { return driver.movesEnded == 1; }));
+    ASSERT_TRUE(driver->startRotation());
+    ASSERT_TRUE(waitUntil([&] { return driver->movesEnded == 1; }));
 }
 
 TEST_F(ThreadCreationFailure, StartFromTheCallbackKeepsTheEndedWorkerHeld) {
     std::atomic<int> thrown{0};
     std::atomic<bool> restarted{false};
-    driver.onMoveEnded = [&](WorkerDriver& self) {
+    driver->onMoveEnded = [&](WorkerDriver& self) {
         if (restarted.exchange(true))
             return;
         failThreadCreation = true;
@@ -83,14 +72,15 @@ TEST_F(ThreadCreationFailure, StartFromTheCallbackKeepsTheEndedWorkerHeld) {
         }
         failThreadCreation = false;
     };
-    ASSERT_TRUE(driver.startRotation());
+    ASSERT_TRUE(driver->startRotation());
     ASSERT_TRUE(waitUntil([&] { return thrown == 1; }));
-    ASSERT_TRUE(waitUntil([&] { return !driver.HasWorkerInFlight(); }));
+    ASSERT_TRUE(waitUntil([&] { return !driver->HasWorkerInFlight(); }));
 
-    EXPECT_EQ(driver.movesEnded, 1);
-    EXPECT_EQ(driver.movesStarted, 1);
-    EXPECT_TRUE(driver.holdsWorker()) << "the ended worker stays held for release";
-    EXPECT_TRUE(driver.stopRotation());
-    EXPECT_FALSE(driver.holdsWorker());
+    EXPECT_EQ(driver->movesEnded, 1);
+    EXPECT_EQ(driver->movesStarted, 1);
+    EXPECT_TRUE(FTDIControllerTestAccess::holdsWorker(*driver))
+        << "the ended worker stays held for release";
+    EXPECT_TRUE(driver->stopRotation());
+    EXPECT_FALSE(FTDIControllerTestAccess::holdsWorker(*driver));
     EXPECT_EQ(threadCount(), baselineThreads);
 }

@@ -18,7 +18,7 @@
 #include "WallClockSpy.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
-#include "ftsim/DcBoard.h"
+#include "ftsim/DcView.h"
 #include "ftsim/DcSetup.h"
 #include "ftsim/Device.h"
 #include "ftsim/DeviceSetup.h"

@@ -1,15 +1,24 @@
 #ifndef TESTS_CONTROLLER_WORKER_DRIVER_H
 #define TESTS_CONTROLLER_WORKER_DRIVER_H
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "TestController.h"
+#include "Waiting.h"
+#include "ftsim/Bench.h"
+#include "ftsim/BenchBuilder.h"
+#include "ftsim/DeviceSetup.h"
+
+using ttsupport::waitUntil;
 
 inline void busyWaitMilliseconds(int ms) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -73,17 +82,6 @@ private:
     }
 };
 
-inline bool waitUntil(const std::function<bool()>& condition,
-                      std::chrono::seconds timeout = std::chrono::seconds(60)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
 inline int threadCount() {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -101,5 +99,30 @@ inline int baselineThreadCount() {
     std::thread([] {}).join();
     return threadCount();
 }
+
+/// A bench with one device and a WorkerDriver opened on it, 72 counts a
+/// turn; the thread count is taken before the driver exists. The driver is
+/// held by pointer so that a test can destroy it; whatever is left is stopped
+/// and closed at the end.
+class WorkerBench : public ::testing::Test {
+protected:
+    void SetUp() override {
+        bench = ftsim::BenchBuilder().device(ftsim::DeviceSetup()).buildUnique();
+        baselineThreads = baselineThreadCount();
+        driver = std::make_unique<WorkerDriver>();
+        ASSERT_TRUE(driver->openDevice(0, nullptr));
+        driver->SetCountsPerRevolution(72);
+    }
+    void TearDown() override {
+        if (driver) {
+            driver->stopRotation();
+            driver->closeDevice();
+        }
+    }
+
+    std::unique_ptr<ftsim::Bench> bench;
+    int baselineThreads = 0;
+    std::unique_ptr<WorkerDriver> driver;
+};
 
 #endif  // TESTS_CONTROLLER_WORKER_DRIVER_H

@@ -8,7 +8,7 @@
 
 #include "DriverBench.h"
 #include "HxDCMotor.h"
-#include "ftsim/DcBoard.h"
+#include "ftsim/DcView.h"
 #include "ftsim/Device.h"
 #include "ftsim/Trace.h"
 
@@ -77,7 +77,7 @@ TEST(DcFault, UnpluggedDeviceEndsTheMoveOnlyThroughStopRotation) {
     EXPECT_LE(callsSince(bench->trace(), "FT_Read", stopAt), 21u);
     EXPECT_NE(motor.GetLastFTDIError(), FTDIController::TT_ERROR_OK);
     EXPECT_FALSE(motor.IsTurntableRotating());
-    EXPECT_NEAR(motor.currentAngle(), 0.0, 1e-9);
+    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(motor), 0.0, 1e-9);
     EXPECT_EQ(reports.count(), 1);
 }
 

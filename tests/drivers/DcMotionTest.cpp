@@ -11,7 +11,7 @@
 #include "DriverBench.h"
 #include "HxDCMotor.h"
 #include "ftd2xx.h"
-#include "ftsim/DcBoard.h"
+#include "ftsim/DcView.h"
 #include "ftsim/Device.h"
 #include "ftsim/Trace.h"
 
@@ -37,7 +37,7 @@ protected:
         bench->trace().clear();
     }
 
-    ftsim::DcBoard& board() { return bench->device(0).dc(); }
+    ftsim::DcView& board() { return bench->device(0).dc(); }
     std::vector<std::uint8_t> written() const {
         return drivertest::bytesOf(bench->trace().portWrites(0));
     }
@@ -135,7 +135,7 @@ TEST_F(DcMotion, ContinuousMoveIsRestartedWheneverTheBoardStandsUntilStopped) {
     // Something else drops the mode line: the board stops after its count.
     DWORD moved = 0;
     UCHAR modeLow = 0x8E;
-    ASSERT_EQ(FT_Write(motor->handle(), &modeLow, 1, &moved), FT_OK);
+    ASSERT_EQ(FT_Write(FTDIControllerTestAccess::handle(*motor), &modeLow, 1, &moved), FT_OK);
     ASSERT_TRUE(
         drivertest::waitUntil([&] { return board().runsStarted() >= 2; }, std::chrono::seconds(5)));
     EXPECT_TRUE(motor->IsTurntableRotating());
@@ -155,7 +155,7 @@ TEST_F(DcMotion, ContinuousMoveIsRestartedWheneverTheBoardStandsUntilStopped) {
     EXPECT_FALSE(board().isTurning());
     // The stop: preset 14 with the mode still high, load low, load high, mode low.
     EXPECT_EQ(written(), (std::vector<std::uint8_t>{0xCE, 0x4E, 0xCE, 0x8E}));
-    EXPECT_NEAR(motor->currentAngle(), -45.0, 1e-9);
+    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*motor), -45.0, 1e-9);
     EXPECT_EQ(reports.count(), 1);
 }
 
@@ -167,7 +167,7 @@ TEST_F(DcMotion, StopRequestedAtOnceStillRunsTheFirstRunThenStops) {
     EXPECT_EQ(board().runPresets(), (std::vector<std::uint8_t>{10}));
     EXPECT_EQ(board().countsTurned(), 5u);
     EXPECT_FALSE(motor->IsTurntableRotating());
-    EXPECT_NEAR(motor->currentAngle(), -185.0, 1e-9);
+    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*motor), -185.0, 1e-9);
     EXPECT_EQ(reports.count(), 1);
 }
 

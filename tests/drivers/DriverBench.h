@@ -13,8 +13,10 @@
 #include <vector>
 
 #include "FTDIController.h"
+#include "FTDIControllerTestAccess.h"
 #include "HxTurntableHardwarePrivate.h"
 #include "HxVorandelTurntableControl.h"
+#include "Waiting.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
 #include "ftsim/DcSetup.h"
@@ -36,8 +38,8 @@ inline std::unique_ptr<ftsim::Bench> dcBench(const ftsim::DcSetup& setup) {
     return ftsim::BenchBuilder().device(ftsim::DeviceSetup().dcBoard(setup)).buildUnique();
 }
 
-/// The driver under test with read access to what the tests check but the
-/// public interface does not show: the bookkept angles and the open handle.
+/// The driver under test, wired to a control object; the bookkept angles and
+/// the open handle are read through FTDIControllerTestAccess.
 template <class Driver>
 class Probe : public Driver {
 public:
@@ -47,10 +49,6 @@ public:
         if (control != nullptr)
             this->SetMoveEndReport([control] { control->turntableRotationStoppedHelper(); });
     }
-    double currentAngle() const { return this->m_dCurrentGlobalPositionAngle.load(); }
-    double targetAngle() const { return this->m_dMoveToGlobalPositionAngle.load(); }
-    /// Set only by open and close, so reading it during a move races with nothing.
-    FT_HANDLE handle() const { return this->m_ftdiHandle; }
 };
 
 /// One high pulse of a port bit, from the byte that raised it to the one that
@@ -82,16 +80,7 @@ inline std::vector<std::uint8_t> bytesOf(const std::vector<ftsim::PortWrite>& wr
     return bytes;
 }
 
-/// Polls `condition` every millisecond until it holds or `timeout` passes.
-inline bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using ttsupport::waitUntil;
 
 /// Waits until the driver's move has ended by itself, then joins its worker
 /// (stopRotation of an ended move only releases it), so that the end-of-move

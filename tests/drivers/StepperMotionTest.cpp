@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "BoardPins.h"
 #include "DriverBench.h"
 #include "HxStepperMotor.h"
 #include "ftsim/Device.h"
@@ -19,8 +20,6 @@ using drivertest::Pulse;
 namespace {
 
 using Stepper = drivertest::Probe<HxStepperMotor>;
-constexpr std::uint8_t STEP = 0x04;
-constexpr std::uint8_t ENABLE = 0x01;
 
 class StepperMotion : public ::testing::Test {
 protected:
@@ -46,7 +45,7 @@ protected:
     }
 
     std::vector<ftsim::PortWrite> writes() const { return bench->trace().portWrites(0); }
-    ftsim::StepperBoard& board() { return bench->device(0).stepper(); }
+    ftsim::StepperView& board() { return bench->device(0).stepper(); }
 
     // Declared first: the report counter outlives the driver that reports to it.
     drivertest::StopReports reports;
@@ -57,7 +56,7 @@ protected:
 TEST_F(StepperMotion, CountedMoveGivesExactlyNStepsClockwise) {
     runCounted(7);
 
-    EXPECT_EQ(drivertest::pulsesOf(writes(), STEP).size(), 7u);
+    EXPECT_EQ(drivertest::pulsesOf(writes(), BoardPins::Stepper::STEP).size(), 7u);
     EXPECT_EQ(board().position(), 7);
     EXPECT_EQ(board().pulsesLost(), 0u);
 }
@@ -66,7 +65,7 @@ TEST_F(StepperMotion, NegativeCountTurnsTheBoardCounterClockwise) {
     runCounted(-4);
 
     EXPECT_EQ(stepper->GetRotationDirection(), FTDIController::TT_TURN_COUNTER_CLOCKWISE);
-    EXPECT_EQ(drivertest::pulsesOf(writes(), STEP).size(), 4u);
+    EXPECT_EQ(drivertest::pulsesOf(writes(), BoardPins::Stepper::STEP).size(), 4u);
     EXPECT_EQ(board().position(), -4);
 }
 
@@ -75,7 +74,7 @@ TEST_F(StepperMotion, StepLineIsHighForTheSpeedAndLowForAtLeastOneMillisecond) {
     runCounted(5);
 
     const std::vector<ftsim::PortWrite> all = writes();
-    const std::vector<Pulse> pulses = drivertest::pulsesOf(all, STEP);
+    const std::vector<Pulse> pulses = drivertest::pulsesOf(all, BoardPins::Stepper::STEP);
     ASSERT_EQ(pulses.size(), 5u);
     // The prepare write comes at least 1 ms before the first rising edge.
     EXPECT_GE(pulses[0].rise - all.front().time, NS_PER_MS - CLOCK_SLACK_NS);
@@ -92,7 +91,7 @@ TEST_F(StepperMotion, SpeedZeroStillKeepsTheStepLineLowForOneMillisecond) {
     stepper->SetRotationSpeed(0);
     runCounted(6);
 
-    const std::vector<Pulse> pulses = drivertest::pulsesOf(writes(), STEP);
+    const std::vector<Pulse> pulses = drivertest::pulsesOf(writes(), BoardPins::Stepper::STEP);
     ASSERT_EQ(pulses.size(), 6u);
     for (std::size_t i = 0; i + 1 < pulses.size(); ++i)
         EXPECT_GE(pulses[i + 1].rise - pulses[i].fall, NS_PER_MS - CLOCK_SLACK_NS) << i;
@@ -112,10 +111,10 @@ TEST_F(StepperMotion, ContinuousMovePulsesUntilStoppedAndEndsAtTheTarget) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
 
     EXPECT_EQ(writes().size(), writesAtStop);
-    const std::vector<Pulse> pulses = drivertest::pulsesOf(writes(), STEP);
+    const std::vector<Pulse> pulses = drivertest::pulsesOf(writes(), BoardPins::Stepper::STEP);
     EXPECT_EQ(static_cast<std::int64_t>(pulses.size()), board().position());
     EXPECT_NE(pulses.back().fall, -1);
-    EXPECT_NEAR(stepper->currentAngle(), -18.0, 1e-9);
+    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*stepper), -18.0, 1e-9);
     EXPECT_EQ(reports.count(), 1);
 }
 
@@ -124,7 +123,7 @@ TEST_F(StepperMotion, MoveStoppedAtOnceStillEmitsOnePulse) {
     ASSERT_TRUE(stepper->startRotation());
     ASSERT_TRUE(stepper->stopRotation());
 
-    EXPECT_GE(drivertest::pulsesOf(writes(), STEP).size(), 1u);
+    EXPECT_GE(drivertest::pulsesOf(writes(), BoardPins::Stepper::STEP).size(), 1u);
     EXPECT_GE(board().position(), 1);
     EXPECT_EQ(reports.count(), 1);
 }
@@ -147,7 +146,7 @@ TEST_F(StepperMotion, LockOffReleasesTheMotorInOneFinalWrite) {
     const std::vector<ftsim::PortWrite> all = writes();
     ASSERT_EQ(all.size(), 1u + 2u * 3u + 1u);
     EXPECT_EQ(all[all.size() - 2].byte, 0x0B);
-    EXPECT_EQ(all.back().byte, 0x0B & ~ENABLE);
+    EXPECT_EQ(all.back().byte, 0x0B & ~BoardPins::Stepper::MOTOR_ENABLE);
     EXPECT_FALSE(board().enabled());
     EXPECT_EQ(board().position(), 3);
 }
@@ -168,7 +167,7 @@ TEST_F(StepperMotion, LockOffWithEnableActiveLowDrivesTheLineHigh) {
 TEST_F(StepperMotion, CompletedMoveSetsThePositionAndReportsOnce) {
     runCounted(5);  // 9 degrees clockwise
 
-    EXPECT_NEAR(stepper->currentAngle(), -9.0, 1e-9);
+    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*stepper), -9.0, 1e-9);
     EXPECT_EQ(reports.count(), 1);
     EXPECT_EQ(reports.foreign(), 0);
     EXPECT_FALSE(stepper->IsTurntableRotating());
@@ -183,7 +182,7 @@ TEST_F(StepperMotion, MoveStoppedEarlyEndsAtItsTargetAndReportsOnce) {
     ASSERT_TRUE(stepper->stopRotation());
 
     EXPECT_LT(board().position(), 150);
-    EXPECT_NEAR(stepper->currentAngle(), -270.0, 1e-9);
+    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*stepper), -270.0, 1e-9);
     EXPECT_EQ(reports.count(), 1);
 }
 
@@ -194,7 +193,7 @@ TEST_F(StepperMotion, MoveOnAnUnpluggedDeviceStillCountsItsPulsesAndEnds) {
     // The four writes that got through: prepare, one whole pulse, the next rise.
     EXPECT_EQ(board().position(), 2);
     EXPECT_EQ(stepper->GetLastFTDIError(), FTDIController::TT_ERROR_WRITE_FAILED);
-    EXPECT_NEAR(stepper->currentAngle(), -10.8, 1e-9);
+    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*stepper), -10.8, 1e-9);
     EXPECT_EQ(reports.count(), 1);
     // Every pulse of the count was still tried: two writes each, after the prepare.
     EXPECT_EQ(bench->trace().count("FT_Write", 0), 1u + 2u * 6u);

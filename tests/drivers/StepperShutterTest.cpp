@@ -7,7 +7,7 @@
 #include "DriverBench.h"
 #include "HxStepperMotor.h"
 #include "ftsim/Device.h"
-#include "ftsim/StepperBoard.h"
+#include "ftsim/StepperView.h"
 #include "ftsim/Trace.h"
 
 using drivertest::CLOCK_SLACK_NS;
@@ -25,7 +25,7 @@ protected:
         bench->trace().clear();
     }
 
-    ftsim::StepperBoard& board() { return bench->device(0).stepper(); }
+    ftsim::StepperView& board() { return bench->device(0).stepper(); }
 
     std::unique_ptr<ftsim::Bench> bench;
     Stepper stepper{nullptr};

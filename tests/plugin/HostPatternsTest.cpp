@@ -30,7 +30,7 @@ protected:
 
     /// Waits for `flag`, as a host thread waits for its UI.
     static bool await(const std::atomic<bool>& flag) {
-        return waitFor([&] { return flag.load(); }, milliseconds(20000));
+        return waitUntil([&] { return flag.load(); }, milliseconds(20000));
     }
 
     int stepperPosition() { return static_cast<int>(bench->device(0).stepper().position()); }
@@ -133,15 +133,20 @@ TEST_F(HostPattern, StopFromAnotherThreadEndsASpinWithinOneStep) {
         plugin->rotateDeviceToAngle(30.0f * static_cast<float>(++step % 12 + 1));
     };
     ASSERT_TRUE(plugin->rotateDeviceToAngle(30.0f));
-    ASSERT_TRUE(waitFor([&] { return step.load() >= 5; }, milliseconds(20000)));
+    ASSERT_TRUE(waitUntil([&] { return step.load() >= 5; }, milliseconds(20000)));
 
     const auto start = std::chrono::steady_clock::now();
     plugin->stopRotation();
     EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(3000));
+    EXPECT_FALSE(plugin->IsTurntableRotating());
+    // The stop waited for the report under way, whose restart was refused:
+    // nothing moves and nothing is reported after it returned.
     const int reports = m_stoppedReports.load();
+    const int position = stepperPosition();
     std::this_thread::sleep_for(milliseconds(50));
     EXPECT_FALSE(plugin->IsTurntableRotating());
-    EXPECT_LE(m_stoppedReports.load(), reports + 1);
+    EXPECT_EQ(m_stoppedReports.load(), reports) << "a report came after the stop returned";
+    EXPECT_EQ(stepperPosition(), position) << "a step started after the stop returned";
     m_onStopped = nullptr;
 }
 
@@ -170,11 +175,21 @@ TEST_F(HostPattern, TwoHostThreadsStartStopAndCloseAtOnce) {
         }
         for (int i = 0; i < 200; ++i) {
             switch ((i + seed) % 5) {
-                case 0: plugin->rotateDeviceToAngle(static_cast<float>(10 + i % 50)); break;
-                case 1: plugin->stopRotation(); break;
-                case 2: plugin->stopAngleRotation(); break;
-                case 3: plugin->startRotation(); break;
-                default: plugin->IsTurntableRotating(); break;
+                case 0:
+                    plugin->rotateDeviceToAngle(static_cast<float>(10 + i % 50));
+                    break;
+                case 1:
+                    plugin->stopRotation();
+                    break;
+                case 2:
+                    plugin->stopAngleRotation();
+                    break;
+                case 3:
+                    plugin->startRotation();
+                    break;
+                default:
+                    plugin->IsTurntableRotating();
+                    break;
             }
         }
     };

@@ -55,13 +55,13 @@ TEST_F(HostSpin, TwelveStepsTurnAStepperTableOnceWithOneShot) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     runStepsFromReports(plugin, kSteps);
     ASSERT_TRUE(plugin.stepsSpinningWillStart());
     plugin.spinningWillStart();
     ASSERT_TRUE(plugin.rotateDeviceToAngle(kStepDegrees));
-    ASSERT_TRUE(waitFor([&] { return m_spinDone.load(); }, milliseconds(30000)));
+    ASSERT_TRUE(waitUntil([&] { return m_spinDone.load(); }, milliseconds(30000)));
     plugin.stepsSpinningWillStop();
 
     EXPECT_EQ(kSteps, m_stoppedReports.load());
@@ -79,7 +79,7 @@ TEST_F(HostSpin, TwelveStepsTurnAClassicDcTableOnce) {
     HxVorandelTurntableControl plugin;
     ASSERT_TRUE(discoverAndOpen(plugin, 0));
     ASSERT_FALSE(openReports().back().canMoveCounterclockwise);
-    ftsim::DcBoard& board = bench.device(0).dc();
+    ftsim::DcView& board = bench.device(0).dc();
 
     // The DC board has no camera lines: its shot fails, and the spin goes on.
     m_onStopped = [this, &plugin](HxTurntableHardware*) {
@@ -96,7 +96,7 @@ TEST_F(HostSpin, TwelveStepsTurnAClassicDcTableOnce) {
     ASSERT_TRUE(plugin.stepsSpinningWillStart());
     plugin.spinningWillStart();
     ASSERT_TRUE(plugin.rotateDeviceToAngle(kStepDegrees));
-    ASSERT_TRUE(waitFor([&] { return m_spinDone.load(); }, milliseconds(60000)));
+    ASSERT_TRUE(waitUntil([&] { return m_spinDone.load(); }, milliseconds(60000)));
     plugin.stepsSpinningWillStop();
 
     EXPECT_EQ(kSteps, m_stoppedReports.load());
@@ -164,12 +164,12 @@ TEST_F(HostSpin, MoveStoppedByStopAngleRotationIsNotReported) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     ASSERT_TRUE(plugin.stepsSpinningWillStart());
     plugin.SetRotationContinuous();
     ASSERT_TRUE(plugin.startRotation());
-    ASSERT_TRUE(waitFor([&] { return board.position() > 3; }, milliseconds(5000)));
+    ASSERT_TRUE(waitUntil([&] { return board.position() > 3; }, milliseconds(5000)));
     plugin.stopAngleRotation();
     EXPECT_FALSE(plugin.IsTurntableRotating());
     EXPECT_EQ(0, m_stoppedReports.load());
@@ -179,12 +179,12 @@ TEST_F(HostSpin, StopAngleRotationEndsARunningSpinForGood) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     runStepsFromReports(plugin, 0);
     ASSERT_TRUE(plugin.stepsSpinningWillStart());
     ASSERT_TRUE(plugin.rotateDeviceToAngle(kStepDegrees));
-    ASSERT_TRUE(waitFor([&] { return m_stoppedReports.load() >= 3; }, milliseconds(20000)));
+    ASSERT_TRUE(waitUntil([&] { return m_stoppedReports.load() >= 3; }, milliseconds(20000)));
     plugin.stopAngleRotation();
 
     EXPECT_FALSE(plugin.IsTurntableRotating());
@@ -231,12 +231,12 @@ TEST_F(HostSpin, CloseInTheMiddleOfASpinStopsItForGood) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     runStepsFromReports(plugin, 0);
     ASSERT_TRUE(plugin.stepsSpinningWillStart());
     ASSERT_TRUE(plugin.rotateDeviceToAngle(kStepDegrees));
-    ASSERT_TRUE(waitFor([&] { return m_stoppedReports.load() >= 2; }, milliseconds(20000)));
+    ASSERT_TRUE(waitUntil([&] { return m_stoppedReports.load() >= 2; }, milliseconds(20000)));
     plugin.closeDevice();
 
     EXPECT_FALSE(plugin.isTurntableOpened());
@@ -261,11 +261,11 @@ TEST_F(HostSpin, CloseInTheMiddleOfAMoveStopsIt) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(classic()).build();
     HxVorandelTurntableControl plugin;
     ASSERT_TRUE(discoverAndOpen(plugin, 0));
-    ftsim::DcBoard& board = bench.device(0).dc();
+    ftsim::DcView& board = bench.device(0).dc();
 
     plugin.SetRotationContinuous();
     ASSERT_TRUE(plugin.startRotation());
-    ASSERT_TRUE(waitFor([&] { return board.countsTurned() > 2; }, milliseconds(5000)));
+    ASSERT_TRUE(waitUntil([&] { return board.countsTurned() > 2; }, milliseconds(5000)));
     plugin.closeDevice();
 
     EXPECT_FALSE(bench.device(0).isOpen());
@@ -277,12 +277,12 @@ TEST_F(HostSpin, DestroyInTheMiddleOfAMoveStopsAndCloses) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     auto plugin = std::make_unique<HxVorandelTurntableControl>();
     openCobalt(*plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     ASSERT_TRUE(plugin->stepsSpinningWillStart());
     plugin->SetRotationContinuous();
     ASSERT_TRUE(plugin->startRotation());
-    ASSERT_TRUE(waitFor([&] { return board.position() > 3; }, milliseconds(5000)));
+    ASSERT_TRUE(waitUntil([&] { return board.position() > 3; }, milliseconds(5000)));
     plugin.reset();
 
     EXPECT_FALSE(bench.device(0).isOpen());
@@ -306,7 +306,7 @@ TEST_F(HostSpin, CloseFromTheReportOnTheWorkerReleasesTheDevice) {
     };
     ASSERT_TRUE(plugin.stepsSpinningWillStart());
     ASSERT_TRUE(plugin.rotateDeviceToAngle(kStepDegrees));
-    ASSERT_TRUE(waitFor([&] { return closed.load(); }, milliseconds(5000)));
+    ASSERT_TRUE(waitUntil([&] { return closed.load(); }, milliseconds(5000)));
 
     EXPECT_FALSE(plugin.isTurntableOpened());
     EXPECT_FALSE(bench.device(0).isOpen());

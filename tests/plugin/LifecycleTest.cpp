@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "BoardPins.h"
 #include "PluginTest.h"
 #include "ftd2xx.h"
 #include "ftsim/Bench.h"
@@ -28,16 +29,16 @@ struct Preset {
 
 // Row by row; row 0 keeps the device layer's defaults.
 const Preset kPresetOfRow[10] = {
-    {kStepperDirectionMask, 0, true, true, true},
-    {kDcDirectionMask, 72, true, true, true},
-    {kStepperDirectionMask, 6400, false, true, false},
-    {kStepperDirectionMask, 19520, false, true, false},
-    {kStepperDirectionMask, 12062, false, true, false},
-    {kStepperDirectionMask, 13062, false, true, true},
-    {kStepperDirectionMask, 11200, false, true, true},
-    {kStepperDirectionMask, 8220, false, true, false},
-    {kStepperDirectionMask, 11520, false, true, false},
-    {kStepperDirectionMask, 11520, false, true, false},
+    {BoardPins::Stepper::OUTPUTS, 0, true, true, true},
+    {BoardPins::Dc::OUTPUTS, 72, true, true, true},
+    {BoardPins::Stepper::OUTPUTS, 6400, false, true, false},
+    {BoardPins::Stepper::OUTPUTS, 19520, false, true, false},
+    {BoardPins::Stepper::OUTPUTS, 12062, false, true, false},
+    {BoardPins::Stepper::OUTPUTS, 13062, false, true, true},
+    {BoardPins::Stepper::OUTPUTS, 11200, false, true, true},
+    {BoardPins::Stepper::OUTPUTS, 8220, false, true, false},
+    {BoardPins::Stepper::OUTPUTS, 11520, false, true, false},
+    {BoardPins::Stepper::OUTPUTS, 11520, false, true, false},
 };
 
 void expectPreset(const Preset& expected, HxVorandelTurntableControl& plugin, ftsim::Device& device,
@@ -214,7 +215,7 @@ TEST_F(OpenDevice, OpenWhileOpenClosesTheEarlierDeviceFirst) {
     plugin.openDevice(1);
     ASSERT_TRUE(plugin.isTurntableOpened());
     EXPECT_TRUE(openReports().back().succeeded);
-    EXPECT_EQ(kDcDirectionMask, bench.device(0).directionMask());
+    EXPECT_EQ(BoardPins::Dc::OUTPUTS, bench.device(0).directionMask());
     EXPECT_EQ(72u, plugin.stepsPerRevolution());
 
     plugin.closeDevice();

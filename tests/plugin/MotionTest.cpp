@@ -91,20 +91,20 @@ TEST_F(Motion, AnglesJustBeyondOneHundredthPickTheDirectionAndMove) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     // Less than half a count ahead: the move turns until it is stopped.
     plugin.SetRotationCounterClockwise();
     EXPECT_TRUE(plugin.rotateDeviceToAngle(std::nextafter(0.01f, 1.0f)));
     EXPECT_TRUE(plugin.isRotationClockwise());
-    ASSERT_TRUE(waitFor([&] { return board.position() >= 2; }, milliseconds(5000)));
+    ASSERT_TRUE(waitUntil([&] { return board.position() >= 2; }, milliseconds(5000)));
     plugin.stopAngleRotation();
     EXPECT_FALSE(plugin.IsTurntableRotating());
 
     const int64_t before = board.position();
     EXPECT_TRUE(plugin.rotateDeviceToAngle(-0.02f));
     EXPECT_FALSE(plugin.isRotationClockwise());
-    ASSERT_TRUE(waitFor([&] { return board.position() <= before - 2; }, milliseconds(5000)));
+    ASSERT_TRUE(waitUntil([&] { return board.position() <= before - 2; }, milliseconds(5000)));
     plugin.stopAngleRotation();
     EXPECT_FALSE(plugin.IsTurntableRotating());
 }
@@ -113,7 +113,7 @@ TEST_F(Motion, ThirtyDegreesTakeSixCountsThenAFullTurnOnTheStepper) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     EXPECT_TRUE(plugin.rotateDeviceToAngle(30.0f));
     EXPECT_TRUE(plugin.isRotationClockwise());
@@ -137,7 +137,7 @@ TEST_F(Motion, InfiniteAnglesStartNoMoveAndKeepThePosition) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     // A finished move leaves its increment stored; an infinite angle must not
     // run it again.
@@ -161,7 +161,7 @@ TEST_F(Motion, ThirtyDegreesTakeSixCountsThenAFullTurnOnTheDcBoard) {
     HxVorandelTurntableControl plugin;
     ASSERT_TRUE(discoverAndOpen(plugin, 0));
     ASSERT_EQ(72u, plugin.stepsPerRevolution());
-    ftsim::DcBoard& board = bench.device(0).dc();
+    ftsim::DcView& board = bench.device(0).dc();
 
     EXPECT_TRUE(plugin.rotateDeviceToAngle(30.0f));
     ASSERT_TRUE(finishMove(plugin));
@@ -176,7 +176,7 @@ TEST_F(Motion, TargetLessThanHalfACountAheadTurnsUntilStopped) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     ASSERT_TRUE(plugin.rotateDeviceToAngle(30.0f));
     ASSERT_TRUE(finishMove(plugin));
@@ -184,7 +184,7 @@ TEST_F(Motion, TargetLessThanHalfACountAheadTurnsUntilStopped) {
 
     // One degree on at five degrees a count rounds to 0 counts: continuous.
     EXPECT_TRUE(plugin.rotateDeviceToAngle(31.0f));
-    ASSERT_TRUE(waitFor([&] { return board.position() > 6 + 80; }, milliseconds(10000)));
+    ASSERT_TRUE(waitUntil([&] { return board.position() > 6 + 80; }, milliseconds(10000)));
     EXPECT_TRUE(plugin.IsTurntableRotating());
     plugin.stopAngleRotation();
     EXPECT_FALSE(plugin.IsTurntableRotating());
@@ -197,7 +197,7 @@ TEST_F(Motion, StepsSpinningWillStopPreparesTheWayBackWithoutStarting) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
     ASSERT_TRUE(plugin.rotateDeviceToAngle(30.0f));
     ASSERT_TRUE(finishMove(plugin));
 
@@ -216,7 +216,7 @@ TEST_F(Motion, SpinningWillStartSetsTheOriginAndLocksTheMotor) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
     ASSERT_TRUE(plugin.rotateDeviceToAngle(30.0f));
     ASSERT_TRUE(finishMove(plugin));
     EXPECT_FALSE(board.enabled());  // the Cobalt preset releases the motor
@@ -233,7 +233,7 @@ TEST_F(Motion, IncrementsAndSettingsReachTheDriver) {
     ftsim::Bench bench = ftsim::BenchBuilder().device(cobaltMedium()).build();
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
-    ftsim::StepperBoard& board = bench.device(0).stepper();
+    ftsim::StepperView& board = bench.device(0).stepper();
 
     EXPECT_EQ(5, plugin.SetRotationIncrementInCounts(5));
     ASSERT_TRUE(plugin.startRotation());

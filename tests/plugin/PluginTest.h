@@ -16,6 +16,7 @@
 
 #include "HxTurntableHardwarePrivate.h"
 #include "HxVorandelTurntableControl.h"
+#include "Waiting.h"
 #include "ftsim/DcSetup.h"
 #include "ftsim/DeviceSetup.h"
 #include "ftsim/StepperSetup.h"
@@ -38,6 +39,8 @@ inline ftsim::DeviceSetup cobaltMedium() {
 inline ftsim::DeviceSetup classic() {
     return ftsim::DeviceSetup().identity(1).dcBoard(ftsim::DcSetup().countNanoseconds(5000000));
 }
+
+using ttsupport::waitUntil;
 
 /// The slots are process-wide: every test installs its own recorders and
 /// leaves them empty when it ends.
@@ -76,24 +79,11 @@ protected:
         return m_openReports;
     }
 
-    /// Polls `done` every millisecond until it holds or `timeout` passes.
-    template <typename Predicate>
-    static bool waitFor(Predicate done, std::chrono::milliseconds timeout) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-
     /// Waits until the running move of `plugin` has ended by itself, then
     /// joins its worker (its report included) with stopRotation().
     static bool finishMove(HxVorandelTurntableControl& plugin,
                            std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
-        const bool ended = waitFor([&] { return !plugin.IsTurntableRotating(); }, timeout);
+        const bool ended = waitUntil([&] { return !plugin.IsTurntableRotating(); }, timeout);
         plugin.stopRotation();
         return ended;
     }
@@ -122,10 +112,5 @@ protected:
     /// before the move whose end it handles starts.
     std::function<void(HxTurntableHardware*)> m_onStopped;
 };
-
-/// Direction masks the drivers give the chip: the stepper board drives all
-/// eight lines, the DC board reads its rotation status on bit 4.
-constexpr unsigned char kStepperDirectionMask = 0xFF;
-constexpr unsigned char kDcDirectionMask = 0xEF;
 
 #endif  // TESTS_PLUGIN_PLUGINTEST_H

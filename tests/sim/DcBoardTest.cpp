@@ -1,6 +1,7 @@
 // The DC counter board: preset latching, counted and continuous runs, status.
 #include <gtest/gtest.h>
 
+#include "BoardPins.h"
 #include "SimTestSupport.h"
 #include "ftsim/Bench.h"
 
@@ -10,41 +11,38 @@ using simtest::writeByte;
 
 namespace {
 
-constexpr std::uint8_t kStatus = 0x10;
-constexpr std::uint8_t kStart = 0x20;
-constexpr std::uint8_t kMode = 0x40;
-constexpr std::uint8_t kLoad = 0x80;
 constexpr std::int64_t kCountNs = 2000000;  // 2 ms a count
 
 class Dc : public ::testing::Test {
 protected:
-    void build(DcSetup setup = DcSetup()) {
+    void build(DcSetup setup = DcSetup(), std::int64_t countNs = kCountNs) {
         bench = BenchBuilder()
-                    .device(DeviceSetup().dcBoard(setup.countNanoseconds(kCountNs)))
+                    .device(DeviceSetup().dcBoard(setup.countNanoseconds(countNs)))
                     .buildUnique();
         handle = simtest::open(0);
-        simtest::bitBang(handle, 0xEF);
+        simtest::bitBang(handle, BoardPins::Dc::OUTPUTS);
     }
     /// Loads `preset` and starts a run with the mode line as given; returns the
     /// time just before the start edge was written.
     TimeNs start(std::uint8_t preset, bool continuous = false) {
-        const std::uint8_t mode = continuous ? kMode : 0;
+        const std::uint8_t mode = continuous ? BoardPins::Dc::MODE_SET : 0;
         writeByte(handle, preset);  // load strobe low
-        writeByte(handle, std::uint8_t(preset | kLoad));
-        writeByte(handle, std::uint8_t(preset | kLoad | mode));
+        writeByte(handle, std::uint8_t(preset | BoardPins::Dc::LOAD_COUNTERS));
+        writeByte(handle, std::uint8_t(preset | BoardPins::Dc::LOAD_COUNTERS | mode));
         const TimeNs before = now();
-        writeByte(handle, std::uint8_t(preset | kLoad | mode | kStart));
-        writeByte(handle, std::uint8_t(preset | kLoad | mode));
+        writeByte(handle, std::uint8_t(preset | BoardPins::Dc::LOAD_COUNTERS | mode |
+                                       BoardPins::Dc::START));
+        writeByte(handle, std::uint8_t(preset | BoardPins::Dc::LOAD_COUNTERS | mode));
         return before;
     }
     /// Polls the status line until it reads standing; returns when it did.
     TimeNs waitStanding() {
         const TimeNs give_up = now() + 5000000000LL;
-        while (!(readByte(handle) & kStatus) && now() < give_up) {
+        while (!(readByte(handle) & BoardPins::Dc::ROTATION_STATUS) && now() < give_up) {
         }
         return now();
     }
-    DcBoard& board() { return bench->device(0).dc(); }
+    DcView& board() { return bench->device(0).dc(); }
     std::unique_ptr<Bench> bench;
     FT_HANDLE handle = nullptr;
 };
@@ -54,7 +52,7 @@ protected:
 TEST_F(Dc, PresetFourteenTurnsOneCount) {
     build();
     const TimeNs before = start(14);
-    EXPECT_EQ(readByte(handle) & kStatus, 0);  // turning
+    EXPECT_EQ(readByte(handle) & BoardPins::Dc::ROTATION_STATUS, 0);  // turning
     EXPECT_GE(waitStanding() - before, 1 * kCountNs);
     EXPECT_EQ(board().countsTurned(), 1u);
     EXPECT_EQ(board().runPresets(), std::vector<std::uint8_t>{14});
@@ -80,10 +78,10 @@ TEST_F(Dc, PresetFifteenTurnsSixteenCounts) {
 
 TEST_F(Dc, PresetIsTakenOnlyOnTheLoadStrobesRisingEdge) {
     build();
-    writeByte(handle, kLoad | 3);
+    writeByte(handle, BoardPins::Dc::LOAD_COUNTERS | 3);
     writeByte(handle, 3);
-    writeByte(handle, kLoad | 3);  // latches 3
-    writeByte(handle, kLoad | 9);  // no edge: stays 3
+    writeByte(handle, BoardPins::Dc::LOAD_COUNTERS | 3);  // latches 3
+    writeByte(handle, BoardPins::Dc::LOAD_COUNTERS | 9);  // no edge: stays 3
     EXPECT_EQ(board().latchedPreset(), 3);
 }
 
@@ -92,8 +90,8 @@ TEST_F(Dc, ContinuousRunStopsAtTheEndOfTheCountInProgress) {
     start(14, true);
     simtest::spinFor(3 * kCountNs + kCountNs / 2);
     EXPECT_TRUE(board().isTurning());
-    EXPECT_EQ(readByte(handle) & kStatus, 0);
-    writeByte(handle, kLoad | 14);  // mode low
+    EXPECT_EQ(readByte(handle) & BoardPins::Dc::ROTATION_STATUS, 0);
+    writeByte(handle, BoardPins::Dc::LOAD_COUNTERS | 14);  // mode low
     const TimeNs lowered = bench->trace().portWrites(0).back().time;
     const auto runs = board().runs();
     ASSERT_EQ(runs.size(), 1u);
@@ -106,18 +104,22 @@ TEST_F(Dc, ContinuousRunStopsAtTheEndOfTheCountInProgress) {
 }
 
 TEST_F(Dc, StartWhileTurningIsIgnored) {
-    build();
+    // Counts of a second: the first run (5 counts) still turns when the
+    // second start comes, however slowly this machine runs the writes.
+    build(DcSetup(), 1000000000);
     start(10);
     start(14);
+    ASSERT_TRUE(board().isTurning()) << "the second start came while the first run turned";
     EXPECT_EQ(board().runsStarted(), 1u);
     EXPECT_EQ(board().startEdges(), 2u);
+    EXPECT_EQ(board().runPresets(), std::vector<std::uint8_t>{10});
 }
 
 TEST_F(Dc, FaultyBoardNeverStarts) {
     build(DcSetup().neverStarts());
     start(14);
     start(14);
-    EXPECT_EQ(readByte(handle) & kStatus, kStatus);
+    EXPECT_EQ(readByte(handle) & BoardPins::Dc::ROTATION_STATUS, BoardPins::Dc::ROTATION_STATUS);
     EXPECT_EQ(board().runsStarted(), 0u);
     EXPECT_EQ(board().startEdges(), 2u);
 }

@@ -2,6 +2,7 @@
 // lost steps and the camera lines.
 #include <gtest/gtest.h>
 
+#include "BoardPins.h"
 #include "SimTestSupport.h"
 #include "ftsim/Bench.h"
 
@@ -10,25 +11,19 @@ using simtest::writeByte;
 
 namespace {
 
-constexpr std::uint8_t kEnable = 0x01;
-constexpr std::uint8_t kDir = 0x02;
-constexpr std::uint8_t kStep = 0x04;
-constexpr std::uint8_t kFocus = 0x10;
-constexpr std::uint8_t kShutter = 0x20;
-
 struct Stepper {
     explicit Stepper(const StepperSetup& setup)
         : bench(BenchBuilder().device(DeviceSetup().stepper(setup)).build()),
           handle(simtest::open(0)) {
-        simtest::bitBang(handle, 0xFF);
+        simtest::bitBang(handle, BoardPins::Stepper::OUTPUTS);
     }
     void pulses(std::uint8_t lines, int count) {
         for (int i = 0; i < count; ++i) {
-            writeByte(handle, std::uint8_t(lines | kStep));
+            writeByte(handle, std::uint8_t(lines | BoardPins::Stepper::STEP));
             writeByte(handle, lines);
         }
     }
-    StepperBoard& board() { return bench.device(0).stepper(); }
+    StepperView& board() { return bench.device(0).stepper(); }
     Bench bench;
     FT_HANDLE handle;
 };
@@ -38,8 +33,9 @@ struct Stepper {
 TEST(StepperBoard, ActiveHighEnableAndClockwise) {
     Stepper s(
         StepperSetup().stepsPerRevolution(200).enableActiveHigh(true).clockwiseActiveHigh(true));
-    s.pulses(kEnable | kDir, 5);  // clockwise
-    s.pulses(kEnable, 2);         // counter-clockwise
+    s.pulses(BoardPins::Stepper::MOTOR_ENABLE | BoardPins::Stepper::MOTOR_DIRECTION,
+             5);                                    // clockwise
+    s.pulses(BoardPins::Stepper::MOTOR_ENABLE, 2);  // counter-clockwise
     EXPECT_EQ(s.board().position(), 3);
     EXPECT_EQ(s.board().pulsesCounted(), 7u);
     EXPECT_EQ(s.board().pulsesLost(), 0u);
@@ -48,9 +44,9 @@ TEST(StepperBoard, ActiveHighEnableAndClockwise) {
 
 TEST(StepperBoard, ActiveLowEnableAndClockwise) {
     Stepper s(StepperSetup().enableActiveHigh(false).clockwiseActiveHigh(false));
-    s.pulses(0, 4);        // enable low = on, dir low = clockwise
-    s.pulses(kDir, 1);     // counter-clockwise
-    s.pulses(kEnable, 3);  // disabled
+    s.pulses(0, 4);                                    // enable low = on, dir low = clockwise
+    s.pulses(BoardPins::Stepper::MOTOR_DIRECTION, 1);  // counter-clockwise
+    s.pulses(BoardPins::Stepper::MOTOR_ENABLE, 3);     // disabled
     EXPECT_EQ(s.board().position(), 3);
     EXPECT_EQ(s.board().pulsesCounted(), 5u);
     EXPECT_EQ(s.board().lostWhileDisabled(), 3u);
@@ -59,40 +55,43 @@ TEST(StepperBoard, ActiveLowEnableAndClockwise) {
 
 TEST(StepperBoard, OnlyRisingEdgesCount) {
     Stepper s{StepperSetup()};
-    writeByte(s.handle, kEnable | kStep);
-    writeByte(s.handle, kEnable | kStep);  // still high: no new edge
-    writeByte(s.handle, kEnable);
+    writeByte(s.handle, BoardPins::Stepper::MOTOR_ENABLE | BoardPins::Stepper::STEP);
+    writeByte(s.handle, BoardPins::Stepper::MOTOR_ENABLE |
+                            BoardPins::Stepper::STEP);  // still high: no new edge
+    writeByte(s.handle, BoardPins::Stepper::MOTOR_ENABLE);
     EXPECT_EQ(s.board().pulsesCounted(), 1u);
 }
 
 TEST(StepperBoard, EnableAndStepInOneByteStep) {
     // Lines written together change together: the edge sees the enable of its byte.
     Stepper s{StepperSetup()};
-    writeByte(s.handle, kEnable | kDir | kStep);
+    writeByte(s.handle, BoardPins::Stepper::MOTOR_ENABLE | BoardPins::Stepper::MOTOR_DIRECTION |
+                            BoardPins::Stepper::STEP);
     EXPECT_EQ(s.board().position(), 1);
 }
 
 TEST(StepperBoard, EdgesFasterThanTheMotorAreLost) {
     Stepper s(StepperSetup().maxStepRate(100.0));  // at least 10 ms apart
-    s.pulses(kEnable | kDir, 3);                   // back to back
+    s.pulses(BoardPins::Stepper::MOTOR_ENABLE | BoardPins::Stepper::MOTOR_DIRECTION,
+             3);  // back to back
     EXPECT_EQ(s.board().pulsesCounted(), 1u);
     EXPECT_EQ(s.board().lostTooFast(), 2u);
     simtest::spinFor(11000000);
-    s.pulses(kEnable | kDir, 1);
+    s.pulses(BoardPins::Stepper::MOTOR_ENABLE | BoardPins::Stepper::MOTOR_DIRECTION, 1);
     EXPECT_EQ(s.board().pulsesCounted(), 2u);
     s.board().setMaxStepRate(0.0);
-    s.pulses(kEnable | kDir, 4);
+    s.pulses(BoardPins::Stepper::MOTOR_ENABLE | BoardPins::Stepper::MOTOR_DIRECTION, 4);
     EXPECT_EQ(s.board().position(), 6);
 }
 
 TEST(StepperBoard, ShotIsShutterRisingWhileFocusHigh) {
     Stepper s{StepperSetup()};
-    writeByte(s.handle, kShutter);  // no focus: no shot
+    writeByte(s.handle, BoardPins::Stepper::SHUTTER);  // no focus: no shot
     writeByte(s.handle, 0);
     const TimeNs focusAt = now();
-    writeByte(s.handle, kFocus);
+    writeByte(s.handle, BoardPins::Stepper::FOCUS);
     simtest::spinFor(2000000);
-    writeByte(s.handle, kFocus | kShutter);
+    writeByte(s.handle, BoardPins::Stepper::FOCUS | BoardPins::Stepper::SHUTTER);
     writeByte(s.handle, 0);
     EXPECT_EQ(s.board().shots(), 1u);
     const auto shots = s.board().shotTimes();
@@ -109,8 +108,9 @@ TEST(StepperBoard, ShotIsShutterRisingWhileFocusHigh) {
 
 TEST(StepperBoard, ChipResetLeavesTheLinesWhereTheyWere) {
     Stepper s{StepperSetup()};
-    writeByte(s.handle, kEnable);
+    writeByte(s.handle, BoardPins::Stepper::MOTOR_ENABLE);
     FT_SetBitMode(s.handle, 0xFF, FT_BITMODE_RESET);
     EXPECT_TRUE(s.board().enabled());
-    EXPECT_EQ(s.bench.device(0).pins() & kEnable, kEnable);
+    EXPECT_EQ(s.bench.device(0).pins() & BoardPins::Stepper::MOTOR_ENABLE,
+              BoardPins::Stepper::MOTOR_ENABLE);
 }

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ftsim/DcBoard.h"
+#include "ftsim/DcView.h"
 
 struct ChipSnapshot {
     unsigned baudRate = 0;            ///< from the last divisor the chip was given

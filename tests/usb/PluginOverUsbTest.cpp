@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BoardPins.h"
 #include "PluginTest.h"
 #include "UsbTestbed.h"
 #include "ftd2xx.h"
@@ -112,7 +113,7 @@ TEST_F(PluginOverUsb, StepperMovesPulseTheBoardOneStepPerCount) {
     const ChipSnapshot opened = chip->snapshot();
     EXPECT_EQ(1000000u, opened.baudRate);
     EXPECT_EQ(2u, opened.latency);
-    EXPECT_EQ(kStepperDirectionMask, opened.mask);
+    EXPECT_EQ(BoardPins::Stepper::OUTPUTS, opened.mask);
     EXPECT_EQ(FT_BITMODE_ASYNC_BITBANG, opened.mode);
 
     EXPECT_TRUE(plugin.rotateDeviceToAngle(30.0f));
@@ -135,7 +136,7 @@ TEST_F(PluginOverUsb, DcMoveLoadsTheCounterAndWatchesTheStatusLine) {
     const auto chip = UsbTestbed::instance().plug(classicChip());
     HxVorandelTurntableControl plugin;
     ASSERT_TRUE(discoverAndOpen(plugin, 0));
-    EXPECT_EQ(kDcDirectionMask, chip->snapshot().mask);
+    EXPECT_EQ(BoardPins::Dc::OUTPUTS, chip->snapshot().mask);
 
     EXPECT_TRUE(plugin.rotateDeviceToAngle(30.0f));
     ASSERT_TRUE(finishMove(plugin));
@@ -158,7 +159,7 @@ TEST_F(PluginOverUsb, DISABLED_UnplugMidMoveEndsTheMoveAndCloses) {
     openCobalt(plugin);
     plugin.SetCountsPerRevolution(720);
     EXPECT_TRUE(plugin.rotateDeviceToAngle(180.0f));  // 360 counts, at least 360 ms
-    ASSERT_TRUE(waitFor([&] { return chip->snapshot().steps >= 5; }, milliseconds(20000)));
+    ASSERT_TRUE(waitUntil([&] { return chip->snapshot().steps >= 5; }, milliseconds(20000)));
     UsbTestbed::instance().unplug(chip);
 
     ASSERT_TRUE(finishMove(plugin, milliseconds(30000)));

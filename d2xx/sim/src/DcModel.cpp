@@ -2,14 +2,9 @@
 
 #include <algorithm>
 
-namespace ftsim {
+#include "BoardPins.h"
 
-namespace {
-constexpr std::uint8_t kPreset = 0x0F;
-constexpr std::uint8_t kStart = 0x20;
-constexpr std::uint8_t kMode = 0x40;
-constexpr std::uint8_t kLoad = 0x80;
-}  // namespace
+namespace ftsim {
 
 DcModel::DcModel(const DcSetup& setup, TimeNs builtAt)
     : countNs(std::max<std::int64_t>(1, setup.getCountNanoseconds())),
@@ -43,23 +38,23 @@ std::uint64_t DcModel::countsAt(TimeNs time) const {
 }
 
 void DcModel::onLines(std::uint8_t before, std::uint8_t after, TimeNs time) {
-    if (!(before & kLoad) && (after & kLoad))
-        latched = after & kPreset;
+    if (!(before & BoardPins::Dc::LOAD_COUNTERS) && (after & BoardPins::Dc::LOAD_COUNTERS))
+        latched = after & BoardPins::Dc::COUNTER;
 
     // A continuous run ends at the end of the count in progress once a write
     // shows the mode line low.
     const int current = runningAt(time);
-    if (current >= 0 && runs[current].end < 0 && !(after & kMode)) {
+    if (current >= 0 && runs[current].end < 0 && !(after & BoardPins::Dc::MODE_SET)) {
         DcRun& run = runs[current];
         const std::int64_t counts = (time - run.start) / countNs + 1;
         run.counts = std::uint32_t(counts);
         run.end = run.start + counts * countNs;
     }
 
-    if (!(before & kStart) && (after & kStart)) {
+    if (!(before & BoardPins::Dc::START) && (after & BoardPins::Dc::START)) {
         ++startEdges;
         if (!neverStarts && !turningAt(time)) {
-            DcRun run{time, -1, latched, bool(after & kMode), 0};
+            DcRun run{time, -1, latched, bool(after & BoardPins::Dc::MODE_SET), 0};
             if (!run.continuous) {
                 run.counts = latched == 15 ? 16u : 15u - latched;
                 run.end = time + std::int64_t(run.counts) * countNs;
@@ -71,7 +66,7 @@ void DcModel::onLines(std::uint8_t before, std::uint8_t after, TimeNs time) {
 }
 
 std::uint8_t DcModel::inputs(TimeNs time) {
-    return turningAt(time) ? 0 : kStatus;
+    return turningAt(time) ? 0 : BoardPins::Dc::ROTATION_STATUS;
 }
 
 std::vector<std::pair<TimeNs, std::uint8_t>> DcModel::inputChanges(TimeNs from, TimeNs to) const {
@@ -80,7 +75,7 @@ std::vector<std::pair<TimeNs, std::uint8_t>> DcModel::inputChanges(TimeNs from, 
         if (run.start >= from && run.start <= to)
             changes.emplace_back(run.start, 0);
         if (run.end >= 0 && run.end >= from && run.end <= to)
-            changes.emplace_back(run.end, kStatus);
+            changes.emplace_back(run.end, BoardPins::Dc::ROTATION_STATUS);
     }
     return changes;
 }

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "Board.h"
-#include "ftsim/DcBoard.h"
+#include "BoardPins.h"
+#include "ftsim/DcView.h"
 #include "ftsim/DcSetup.h"
 
 namespace ftsim {
@@ -22,7 +23,7 @@ public:
     DcModel(const DcSetup& setup, TimeNs builtAt);
 
     void onLines(std::uint8_t before, std::uint8_t after, TimeNs time) override;
-    std::uint8_t inputMask() const override { return kStatus; }
+    std::uint8_t inputMask() const override { return BoardPins::Dc::ROTATION_STATUS; }
     std::uint8_t inputs(TimeNs time) override;
     std::vector<std::pair<TimeNs, std::uint8_t>> inputChanges(TimeNs from,
                                                               TimeNs to) const override;
@@ -30,8 +31,6 @@ public:
 
     bool turningAt(TimeNs time) const;
     std::uint64_t countsAt(TimeNs time) const;
-
-    static constexpr std::uint8_t kStatus = 0x10;
 
     std::vector<DcRun> runs;
     std::vector<std::uint8_t> presets;  ///< of the runs started by a start edge

@@ -162,12 +162,12 @@ unsigned Device::eepromPrograms() const {
     return withDevice(m_index, [&](SimDevice& d, World&) { return d.programs; });
 }
 
-StepperBoard& Device::stepper() {
+StepperView& Device::stepper() {
     withDevice(m_index, [&](SimDevice& d, World&) { stepperOf(d); });
     return m_stepper;
 }
 
-DcBoard& Device::dc() {
+DcView& Device::dc() {
     withDevice(m_index, [&](SimDevice& d, World&) { dcOf(d); });
     return m_dc;
 }

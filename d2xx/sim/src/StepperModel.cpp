@@ -1,14 +1,10 @@
 #include "StepperModel.h"
 
+#include "BoardPins.h"
+
 namespace ftsim {
 
 namespace {
-constexpr std::uint8_t kEnable = 0x01;
-constexpr std::uint8_t kDirection = 0x02;
-constexpr std::uint8_t kStep = 0x04;
-constexpr std::uint8_t kFocus = 0x10;
-constexpr std::uint8_t kShutter = 0x20;
-
 bool rose(std::uint8_t before, std::uint8_t after, std::uint8_t bit) {
     return !(before & bit) && (after & bit);
 }
@@ -22,18 +18,19 @@ StepperModel::StepperModel(const StepperSetup& stepperSetup) : setup(stepperSetu
 }
 
 void StepperModel::onLines(std::uint8_t before, std::uint8_t after, TimeNs time) {
-    enabled = (bool(after & kEnable) == setup.getEnableActiveHigh());
+    enabled = (bool(after & BoardPins::Stepper::MOTOR_ENABLE) == setup.getEnableActiveHigh());
 
     // Lines changed in one byte change together: the step edge sees the
     // enable and direction levels of that same byte.
-    if (rose(before, after, kStep)) {
+    if (rose(before, after, BoardPins::Stepper::STEP)) {
         const double rate = setup.getMaxStepRate();
         if (!enabled) {
             ++lostDisabled;
         } else if (rate > 0.0 && m_hasStepped && double(time - m_lastStep) < 1e9 / rate) {
             ++lostFast;
         } else {
-            const bool clockwise = (bool(after & kDirection) == setup.getClockwiseActiveHigh());
+            const bool clockwise = (bool(after & BoardPins::Stepper::MOTOR_DIRECTION) ==
+                                    setup.getClockwiseActiveHigh());
             position += clockwise ? 1 : -1;
             ++counted;
             stepTimes.push_back(time);
@@ -41,17 +38,17 @@ void StepperModel::onLines(std::uint8_t before, std::uint8_t after, TimeNs time)
             m_hasStepped = true;
         }
     }
-    if (changed(before, after, kFocus)) {
-        const bool high = after & kFocus;
+    if (changed(before, after, BoardPins::Stepper::FOCUS)) {
+        const bool high = after & BoardPins::Stepper::FOCUS;
         lineEvents.push_back(LineEvent{LineEvent::Focus, high, time});
         if (high)
             m_focusRoseAt = time;
     }
-    if (changed(before, after, kShutter)) {
-        const bool high = after & kShutter;
+    if (changed(before, after, BoardPins::Stepper::SHUTTER)) {
+        const bool high = after & BoardPins::Stepper::SHUTTER;
         lineEvents.push_back(LineEvent{LineEvent::Shutter, high, time});
         // Focus falling in the same byte still counts: it is high up to that instant.
-        const bool focusHigh = (before & kFocus) && m_focusRoseAt >= 0;
+        const bool focusHigh = (before & BoardPins::Stepper::FOCUS) && m_focusRoseAt >= 0;
         if (high && focusHigh)
             shots.push_back(Shot{m_focusRoseAt, time});
     }

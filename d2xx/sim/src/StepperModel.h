@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Board.h"
-#include "ftsim/StepperBoard.h"
+#include "ftsim/StepperView.h"
 #include "ftsim/StepperSetup.h"
 
 namespace ftsim {

@@ -8,9 +8,9 @@
 #include "ftsim/Export.h"
 
 #include "ftd2xx.h"
-#include "ftsim/DcBoard.h"
+#include "ftsim/DcView.h"
 #include "ftsim/Fault.h"
-#include "ftsim/StepperBoard.h"
+#include "ftsim/StepperView.h"
 #include "ftsim/Time.h"
 
 namespace ftsim {
@@ -68,13 +68,13 @@ public:
     unsigned eepromPrograms() const;  ///< successful FT_EE_Program calls
 
     // Boards; calling the wrong one throws std::logic_error.
-    StepperBoard& stepper();
-    DcBoard& dc();
+    StepperView& stepper();
+    DcView& dc();
 
 private:
     int m_index;
-    StepperBoard m_stepper;
-    DcBoard m_dc;
+    StepperView m_stepper;
+    DcView m_dc;
 };
 
 }  // namespace ftsim

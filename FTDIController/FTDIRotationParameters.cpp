@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "BoardPins.h"
 #include "FTDIController.h"
 
 namespace {
@@ -209,6 +210,6 @@ void FTDIController::SetLockMotorWhenIdle(bool bLock, bool changeControllerBits)
 
     const unsigned char inactive = m_bMotorEnableActiveHigh.load() ? BITS_OFF : BITS_ON;
     std::lock_guard<std::mutex> lock(m_portMutex);
-    m_packet = SetMaskBits(m_packet, MASK_STEP_MOTOR_ENABLE, inactive);
+    m_packet = SetMaskBits(m_packet, BoardPins::Stepper::MOTOR_ENABLE, inactive);
     writeChipByteLocked(m_packet);
 }

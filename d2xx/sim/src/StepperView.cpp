@@ -1,4 +1,4 @@
-#include "ftsim/StepperBoard.h"
+#include "ftsim/StepperView.h"
 
 #include "Locked.h"
 
@@ -11,63 +11,63 @@ auto onStepper(int device, F f) {
 }
 }  // namespace
 
-std::int64_t StepperBoard::position() const {
+std::int64_t StepperView::position() const {
     return onStepper(m_device, [](StepperModel& s) { return s.position; });
 }
 
-std::uint64_t StepperBoard::pulsesCounted() const {
+std::uint64_t StepperView::pulsesCounted() const {
     return onStepper(m_device, [](StepperModel& s) { return s.counted; });
 }
 
-std::uint64_t StepperBoard::pulsesLost() const {
+std::uint64_t StepperView::pulsesLost() const {
     return onStepper(m_device, [](StepperModel& s) { return s.lostDisabled + s.lostFast; });
 }
 
-std::uint64_t StepperBoard::lostWhileDisabled() const {
+std::uint64_t StepperView::lostWhileDisabled() const {
     return onStepper(m_device, [](StepperModel& s) { return s.lostDisabled; });
 }
 
-std::uint64_t StepperBoard::lostTooFast() const {
+std::uint64_t StepperView::lostTooFast() const {
     return onStepper(m_device, [](StepperModel& s) { return s.lostFast; });
 }
 
-std::vector<TimeNs> StepperBoard::stepTimes() const {
+std::vector<TimeNs> StepperView::stepTimes() const {
     return onStepper(m_device, [](StepperModel& s) { return s.stepTimes; });
 }
 
-void StepperBoard::setMaxStepRate(double stepsPerSecond) {
+void StepperView::setMaxStepRate(double stepsPerSecond) {
     onStepper(m_device, [&](StepperModel& s) { s.setup.maxStepRate(stepsPerSecond); });
 }
 
-double StepperBoard::maxStepRate() const {
+double StepperView::maxStepRate() const {
     return onStepper(m_device, [](StepperModel& s) { return s.setup.getMaxStepRate(); });
 }
 
-unsigned StepperBoard::stepsPerRevolution() const {
+unsigned StepperView::stepsPerRevolution() const {
     return onStepper(m_device, [](StepperModel& s) { return s.setup.getStepsPerRevolution(); });
 }
 
-bool StepperBoard::enableActiveHigh() const {
+bool StepperView::enableActiveHigh() const {
     return onStepper(m_device, [](StepperModel& s) { return s.setup.getEnableActiveHigh(); });
 }
 
-bool StepperBoard::clockwiseActiveHigh() const {
+bool StepperView::clockwiseActiveHigh() const {
     return onStepper(m_device, [](StepperModel& s) { return s.setup.getClockwiseActiveHigh(); });
 }
 
-bool StepperBoard::enabled() const {
+bool StepperView::enabled() const {
     return onStepper(m_device, [](StepperModel& s) { return s.enabled; });
 }
 
-std::vector<LineEvent> StepperBoard::lineEvents() const {
+std::vector<LineEvent> StepperView::lineEvents() const {
     return onStepper(m_device, [](StepperModel& s) { return s.lineEvents; });
 }
 
-unsigned StepperBoard::shots() const {
+unsigned StepperView::shots() const {
     return onStepper(m_device, [](StepperModel& s) { return unsigned(s.shots.size()); });
 }
 
-std::vector<Shot> StepperBoard::shotTimes() const {
+std::vector<Shot> StepperView::shotTimes() const {
     return onStepper(m_device, [](StepperModel& s) { return s.shots; });
 }
 

@@ -1,6 +1,6 @@
 // Test-side view of a simulated DC counter board.
-#ifndef FTSIM_DCBOARD_H
-#define FTSIM_DCBOARD_H
+#ifndef FTSIM_DCVIEW_H
+#define FTSIM_DCVIEW_H
 
 #include <cstdint>
 #include <vector>
@@ -24,9 +24,9 @@ struct DcRun {
 /// 15 - preset counts (16 for preset 15) with bit 6 low, or a continuous run
 /// with bit 6 high that stops at the end of the count in progress when bit 6 is
 /// written low. Bit 4 (input) reads high while standing, low while turning.
-class FTSIM_API DcBoard {
+class FTSIM_API DcView {
 public:
-    explicit DcBoard(int device) : m_device(device) {}
+    explicit DcView(int device) : m_device(device) {}
 
     /// Whole counts turned so far (runs in progress included).
     std::uint64_t countsTurned() const;
@@ -49,4 +49,4 @@ private:
 
 }  // namespace ftsim
 
-#endif  // FTSIM_DCBOARD_H
+#endif  // FTSIM_DCVIEW_H

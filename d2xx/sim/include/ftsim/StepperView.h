@@ -1,6 +1,6 @@
 // Test-side view of a simulated stepper board.
-#ifndef FTSIM_STEPPERBOARD_H
-#define FTSIM_STEPPERBOARD_H
+#ifndef FTSIM_STEPPERVIEW_H
+#define FTSIM_STEPPERVIEW_H
 
 #include <cstdint>
 #include <vector>
@@ -27,9 +27,9 @@ struct Shot {
 /// while bit 0 is at the enable level; bit 1 at that moment gives the direction
 /// (+1 clockwise). Every accessor takes the bench lock; the view stays valid as
 /// long as its bench.
-class FTSIM_API StepperBoard {
+class FTSIM_API StepperView {
 public:
-    explicit StepperBoard(int device) : m_device(device) {}
+    explicit StepperView(int device) : m_device(device) {}
 
     /// Position in steps, clockwise positive, since the bench was built.
     std::int64_t position() const;
@@ -60,4 +60,4 @@ private:
 
 }  // namespace ftsim
 
-#endif  // FTSIM_STEPPERBOARD_H
+#endif  // FTSIM_STEPPERVIEW_H

@@ -1,4 +1,4 @@
-#include "ftsim/DcBoard.h"
+#include "ftsim/DcView.h"
 
 #include "Locked.h"
 
@@ -11,43 +11,43 @@ auto onDc(int device, F f) {
 }
 }  // namespace
 
-std::uint64_t DcBoard::countsTurned() const {
+std::uint64_t DcView::countsTurned() const {
     return onDc(m_device, [](DcModel& dc) { return dc.countsAt(now()); });
 }
 
-std::uint64_t DcBoard::runsStarted() const {
+std::uint64_t DcView::runsStarted() const {
     return onDc(m_device, [](DcModel& dc) { return std::uint64_t(dc.presets.size()); });
 }
 
-std::vector<std::uint8_t> DcBoard::runPresets() const {
+std::vector<std::uint8_t> DcView::runPresets() const {
     return onDc(m_device, [](DcModel& dc) { return dc.presets; });
 }
 
-std::vector<DcRun> DcBoard::runs() const {
+std::vector<DcRun> DcView::runs() const {
     return onDc(m_device, [](DcModel& dc) { return dc.runs; });
 }
 
-std::uint64_t DcBoard::startEdges() const {
+std::uint64_t DcView::startEdges() const {
     return onDc(m_device, [](DcModel& dc) { return dc.startEdges; });
 }
 
-bool DcBoard::isTurning() const {
+bool DcView::isTurning() const {
     return onDc(m_device, [](DcModel& dc) { return dc.turningAt(now()); });
 }
 
-std::uint8_t DcBoard::latchedPreset() const {
+std::uint8_t DcView::latchedPreset() const {
     return onDc(m_device, [](DcModel& dc) { return dc.latched; });
 }
 
-void DcBoard::setCountNanoseconds(std::int64_t ns) {
+void DcView::setCountNanoseconds(std::int64_t ns) {
     onDc(m_device, [&](DcModel& dc) { dc.countNs = ns > 0 ? ns : 1; });
 }
 
-std::int64_t DcBoard::countNanoseconds() const {
+std::int64_t DcView::countNanoseconds() const {
     return onDc(m_device, [](DcModel& dc) { return dc.countNs; });
 }
 
-void DcBoard::setNeverStarts(bool never) {
+void DcView::setNeverStarts(bool never) {
     onDc(m_device, [&](DcModel& dc) { dc.neverStarts = never; });
 }
 
