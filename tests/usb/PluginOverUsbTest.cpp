@@ -146,23 +146,23 @@ TEST_F(PluginOverUsb, DcMoveLoadsTheCounterAndWatchesTheStatusLine) {
     plugin.closeDevice();
 }
 
-// Disabled: about one run in three the emulated bus itself stalls when the
-// chip is pulled out while the worker's transfer is in flight (umockdev's
-// handler thread blocks sending a reply while the client waits for it), so
-// the case hangs in the test bed, not in the backend. The backend's answers
-// to a vanished chip are covered by UsbBackend.UnpluggedChip...; run this one
-// by hand with --gtest_also_run_disabled_tests.
-TEST_F(PluginOverUsb, DISABLED_UnplugMidMoveEndsTheMoveAndCloses) {
+// The chip vanishes while a port write is on the bus: that write still
+// ends, every later one fails with an I/O error, and the move runs out its
+// counts instead of hanging in a transfer that can never be collected.
+TEST_F(PluginOverUsb, UnplugMidMoveEndsTheMoveAndCloses) {
     const auto chip = UsbTestbed::instance().plug(cobaltChip());
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
     plugin.SetCountsPerRevolution(720);
-    EXPECT_TRUE(plugin.rotateDeviceToAngle(180.0f));  // 360 counts, at least 360 ms
-    ASSERT_TRUE(waitFor([&] { return chip->snapshot().steps >= 5; }, milliseconds(20000)));
-    UsbTestbed::instance().unplug(chip);
+    const unsigned takenBefore = chip->snapshot().bulkOutTransfers;
+    UsbTestbed::instance().vanishDuringBulkOut(chip, 10);
+    EXPECT_TRUE(plugin.rotateDeviceToAngle(180.0f));  // 360 counts
 
     ASSERT_TRUE(finishMove(plugin, milliseconds(30000)));
-    EXPECT_LT(chip->snapshot().steps, 360u);
+    const ChipSnapshot seen = chip->snapshot();
+    EXPECT_EQ(takenBefore + 10, seen.bulkOutTransfers);
+    EXPECT_LT(seen.steps, 360u);
+    UsbTestbed::instance().unplug(chip);
     plugin.closeDevice();
     EXPECT_FALSE(plugin.isTurntableOpened());
     EXPECT_TRUE(plugin.availableDevices().empty());

@@ -249,3 +249,20 @@ TEST_F(UsbBackend, UnpluggedChipAnswersIoErrorsAndItsHandleStillCloses) {
     EXPECT_EQ(FT_STATUS(FT_INVALID_HANDLE), FT_Write(handle, &byte, 1, &count));
     EXPECT_TRUE(list().empty());
 }
+
+TEST_F(UsbBackend, WriteOnTheBusWhenTheChipVanishesEndsAndTheNextFails) {
+    const auto chip = UsbTestbed::instance().plug(stepperChip());
+    FT_HANDLE handle = open(0);
+    ASSERT_EQ(FT_STATUS(FT_OK), FT_SetBitMode(handle, 0xFF, FT_BITMODE_ASYNC_BITBANG));
+    UsbTestbed::instance().vanishDuringBulkOut(chip, 1);
+
+    unsigned char byte = 0x01;
+    DWORD count = 0;
+    EXPECT_EQ(FT_STATUS(FT_OK), FT_Write(handle, &byte, 1, &count));
+    EXPECT_EQ(1u, count);
+    EXPECT_EQ(FT_STATUS(FT_IO_ERROR), FT_Write(handle, &byte, 1, &count));
+    EXPECT_EQ(0u, count);
+    EXPECT_EQ(1u, chip->snapshot().bulkOutTransfers);
+    EXPECT_EQ(FT_STATUS(FT_IO_ERROR), FT_Close(handle));
+    m_handles.clear();
+}
