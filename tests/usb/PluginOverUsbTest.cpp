@@ -6,6 +6,8 @@
 #include <dlfcn.h>
 
 #include <chrono>
+#include <climits>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,19 @@ TEST_F(PluginOverUsb, RunsOnTheLibftdiBackend) {
     EXPECT_NE(std::string::npos, std::string(info.dli_fname).find("d2xx/ftdi/libftd2xx.so"))
         << info.dli_fname;
     EXPECT_NE(nullptr, dlsym(RTLD_DEFAULT, "tt_d2xx_backend_name"));
+
+    // The plug-in object's code is the one shared library every suite
+    // loads, not a copy built for this backend.
+    HxVorandelTurntableControl plugin;
+    void* const vtable = *reinterpret_cast<void**>(&plugin);
+    ASSERT_NE(0, dladdr(vtable, &info));
+    char* const loaded = realpath(info.dli_fname, nullptr);
+    char* const built = realpath(PLUGIN_PATH, nullptr);
+    ASSERT_NE(nullptr, loaded);
+    ASSERT_NE(nullptr, built);
+    EXPECT_STREQ(built, loaded);
+    std::free(loaded);
+    std::free(built);
 }
 
 TEST_F(PluginOverUsb, DiscoveryNamesTheIdentifiedModelOrListsTheCatalogue) {
