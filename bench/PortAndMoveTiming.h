@@ -10,8 +10,7 @@
 #include <chrono>
 #include <thread>
 
-#include "HxTurntableHardwarePrivate.h"
-#include "HxVorandelTurntableControl.h"
+#include "BenchHost.h"
 #include "ftd2xx.h"
 
 namespace port_and_move_timing {
@@ -38,31 +37,23 @@ inline void singleByteWrite(benchmark::State& state) {
 /// The table must be identified (an identity record) so that it opens as a
 /// stepper model; 3,600 counts a turn make 100 degrees 1,000 steps.
 inline void thousandStepMove(benchmark::State& state) {
-    TurntableHardwarePrivate::hardwareOpenSucceeded = [](HxTurntableHardware*, size_t, bool) {};
-    TurntableHardwarePrivate::hardwareDisconnected = [](HxTurntableHardware*, size_t) {};
-    {
-        HxVorandelTurntableControl plugin;
-        plugin.availableDevices();
-        plugin.openDevice(0);
-        if (!plugin.isTurntableOpened()) {
-            state.SkipWithError("the turntable did not open");
-        } else {
-            plugin.SetCountsPerRevolution(3600);
-            plugin.SetRotationSpeed(0);
-            float target = 100.0f;
-            for (auto _ : state) {
-                plugin.rotateDeviceToAngle(target);
-                while (plugin.IsTurntableRotating()) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                }
-                plugin.stopRotation();
-                target = target == 0.0f ? 100.0f : 0.0f;
-            }
-            plugin.closeDevice();
-        }
+    const BenchHost host;
+    HxVorandelTurntableControl plugin;
+    if (!BenchHost::openFirstAtFullSpeed(plugin)) {
+        state.SkipWithError("the turntable did not open");
+        return;
     }
-    TurntableHardwarePrivate::hardwareOpenSucceeded = nullptr;
-    TurntableHardwarePrivate::hardwareDisconnected = nullptr;
+    plugin.SetCountsPerRevolution(3600);
+    float target = 100.0f;
+    for (auto _ : state) {
+        plugin.rotateDeviceToAngle(target);
+        while (plugin.IsTurntableRotating()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        plugin.stopRotation();
+        target = target == 0.0f ? 100.0f : 0.0f;
+    }
+    plugin.closeDevice();
 }
 
 }  // namespace port_and_move_timing
