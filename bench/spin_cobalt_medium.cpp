@@ -6,8 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "HxTurntableHardwarePrivate.h"
-#include "HxVorandelTurntableControl.h"
+#include "BenchHost.h"
 #include "ftsim/Bench.h"
 #include "ftsim/BenchBuilder.h"
 #include "ftsim/DeviceSetup.h"
@@ -22,17 +21,12 @@ void BM_CobaltMediumFullTurn(benchmark::State& state) {
             .device(ftsim::DeviceSetup().identity(3).stepper(
                 ftsim::StepperSetup().stepsPerRevolution(19520).clockwiseActiveHigh(false)))
             .build();
-    TurntableHardwarePrivate::hardwareOpenSucceeded = [](HxTurntableHardware*, size_t, bool) {};
-    TurntableHardwarePrivate::hardwareDisconnected = [](HxTurntableHardware*, size_t) {};
-
+    const BenchHost host;
     HxVorandelTurntableControl plugin;
-    plugin.availableDevices();
-    plugin.openDevice(0);
-    if (!plugin.isTurntableOpened()) {
+    if (!BenchHost::openFirstAtFullSpeed(plugin)) {
         state.SkipWithError("the Cobalt Medium did not open");
         return;
     }
-    plugin.SetRotationSpeed(0);
     ftsim::StepperView& board = bench.device(0).stepper();
 
     for (auto _ : state) {
@@ -46,8 +40,6 @@ void BM_CobaltMediumFullTurn(benchmark::State& state) {
     state.counters["steps"] = static_cast<double>(board.pulsesCounted());
     state.counters["lost"] = static_cast<double>(board.pulsesLost());
     plugin.closeDevice();
-    TurntableHardwarePrivate::hardwareOpenSucceeded = nullptr;
-    TurntableHardwarePrivate::hardwareDisconnected = nullptr;
 }
 
 BENCHMARK(BM_CobaltMediumFullTurn)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();

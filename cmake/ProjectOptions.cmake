@@ -6,13 +6,15 @@ set(TT_SANITIZE "" CACHE STRING "Sanitizers to build with: empty, 'address,undef
 
 # Which D2XX library the plug-in links and the tests run against:
 #   simulator - the project's simulated FT245R bench (d2xx/sim), the default;
+#   libftdi1  - the project's libftd2xx.so over libftdi1 (d2xx/ftdi); the
+#               suites that run on an FT245R emulated over USB run on it;
 #   vendor    - FTDI's closed libftd2xx.so, named by TT_D2XX_VENDOR_LIBRARY.
-set(TT_D2XX "simulator" CACHE STRING "D2XX library behind the plug-in: simulator or vendor")
-set_property(CACHE TT_D2XX PROPERTY STRINGS simulator vendor)
+set(TT_D2XX "simulator" CACHE STRING "D2XX library behind the plug-in: simulator, libftdi1 or vendor")
+set_property(CACHE TT_D2XX PROPERTY STRINGS simulator libftdi1 vendor)
 set(TT_D2XX_VENDOR_LIBRARY "" CACHE FILEPATH "Path of the vendor's libftd2xx.so (TT_D2XX=vendor)")
 
-if(NOT TT_D2XX STREQUAL "simulator" AND NOT TT_D2XX STREQUAL "vendor")
-  message(FATAL_ERROR "TT_D2XX must be 'simulator' or 'vendor', not '${TT_D2XX}'")
+if(NOT TT_D2XX MATCHES "^(simulator|libftdi1|vendor)$")
+  message(FATAL_ERROR "TT_D2XX must be 'simulator', 'libftdi1' or 'vendor', not '${TT_D2XX}'")
 endif()
 
 add_compile_options(-Wall -Wextra -Wpedantic)

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "DcModel.h"
+#include "EepromImage.h"
 #include "StepperModel.h"
 
 namespace {
@@ -97,19 +98,12 @@ std::array<std::uint8_t, 128> EmulatedFt245r::eepromFor(const ChipSetup& setup) 
                                         std::uint8_t(setup.identityRow), 0x00};
         std::copy(std::begin(record), std::end(record), image.begin() + std::ptrdiff_t(at));
     }
-    const std::uint16_t checksum = eepromChecksum(image);
+    // The chip only checks the sum; whether it is FTDI's sum is checked
+    // against libftdi1's own image builder.
+    const std::uint16_t checksum = ftdi_backend::EepromImage(image).computeChecksum();
     image[0x7E] = std::uint8_t(checksum & 0xFF);
     image[0x7F] = std::uint8_t(checksum >> 8);
     return image;
-}
-
-std::uint16_t EmulatedFt245r::eepromChecksum(const std::array<std::uint8_t, 128>& image) {
-    std::uint16_t checksum = 0xAAAA;
-    for (std::size_t word = 0; word < 0x3F; ++word) {
-        checksum ^= std::uint16_t(image[2 * word] | (image[2 * word + 1] << 8));
-        checksum = std::uint16_t((checksum << 1) | (checksum >> 15));
-    }
-    return checksum;
 }
 
 void EmulatedFt245r::setEeprom(const std::array<std::uint8_t, 128>& image) {

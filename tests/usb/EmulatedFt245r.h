@@ -42,7 +42,6 @@ public:
     /// The EEPROM image a chip with these strings and record carries,
     /// laid out and checksummed as FTDI's tools write it.
     static std::array<std::uint8_t, 128> eepromFor(const ChipSetup& setup);
-    static std::uint16_t eepromChecksum(const std::array<std::uint8_t, 128>& image);
 
 private:
     int vendorRequest(std::uint8_t request, std::uint16_t value, std::uint16_t index,

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include <ftdi.h>
+
+#include "EepromImage.h"
 #include "UsbTestbed.h"
 #include "ftd2xx.h"
 
@@ -174,8 +177,6 @@ TEST_F(UsbBackend, UserAreaFollowsTheStringsAndKeepsTheChecksumValid) {
     DWORD got = 0;
     ASSERT_EQ(FT_STATUS(FT_OK), FT_EE_UARead(handle, record, sizeof record, &got));
     EXPECT_EQ(8u, got);
-    EXPECT_EQ(0xD1, record[0]);
-    EXPECT_EQ(0xF4, record[1]);
     EXPECT_EQ(3, record[6]);
 
     unsigned char changed[8] = {0xD1, 0xF4, 1, 0, 1, 0, 7, 0};
@@ -186,7 +187,7 @@ TEST_F(UsbBackend, UserAreaFollowsTheStringsAndKeepsTheChecksumValid) {
     const std::array<std::uint8_t, 128> image = chip->snapshot().eeprom;
     const std::size_t userArea = (image[0x12] & 0x7F) + image[0x13];
     EXPECT_TRUE(std::equal(changed, changed + 8, image.begin() + std::ptrdiff_t(userArea)));
-    EXPECT_EQ(EmulatedFt245r::eepromChecksum(image), image[0x7E] | (image[0x7F] << 8));
+    EXPECT_TRUE(ftdi_backend::EepromImage(image).checksumValid());
 
     // A new session reads what the chip stores, not a cached copy.
     close(handle);
@@ -223,7 +224,7 @@ TEST_F(UsbBackend, ProgramRewritesTheStringsAndEmptiedOnesEnlargeTheUserArea) {
     EXPECT_EQ(DWORD((48 - (4 + 15)) * 2), size);
 
     const std::array<std::uint8_t, 128> image = chip->snapshot().eeprom;
-    EXPECT_EQ(EmulatedFt245r::eepromChecksum(image), image[0x7E] | (image[0x7F] << 8));
+    EXPECT_TRUE(ftdi_backend::EepromImage(image).checksumValid());
     EXPECT_EQ(0x0403, image[0x02] | (image[0x03] << 8));  // vendor id kept
     EXPECT_EQ(2, image[0x13]);     // empty serial string descriptor
     // The identity record moved with the end of the serial number.
@@ -248,4 +249,47 @@ TEST_F(UsbBackend, UnpluggedChipAnswersIoErrorsAndItsHandleStillCloses) {
     m_handles.clear();
     EXPECT_EQ(FT_STATUS(FT_INVALID_HANDLE), FT_Write(handle, &byte, 1, &count));
     EXPECT_TRUE(list().empty());
+}
+
+TEST_F(UsbBackend, WriteOnTheBusWhenTheChipVanishesEndsAndTheNextFails) {
+    const auto chip = UsbTestbed::instance().plug(stepperChip());
+    FT_HANDLE handle = open(0);
+    ASSERT_EQ(FT_STATUS(FT_OK), FT_SetBitMode(handle, 0xFF, FT_BITMODE_ASYNC_BITBANG));
+    UsbTestbed::instance().vanishDuringBulkOut(chip, 1);
+
+    unsigned char byte = 0x01;
+    DWORD count = 0;
+    EXPECT_EQ(FT_STATUS(FT_OK), FT_Write(handle, &byte, 1, &count));
+    EXPECT_EQ(1u, count);
+    EXPECT_EQ(FT_STATUS(FT_IO_ERROR), FT_Write(handle, &byte, 1, &count));
+    EXPECT_EQ(0u, count);
+    EXPECT_EQ(1u, chip->snapshot().bulkOutTransfers);
+    EXPECT_EQ(FT_STATUS(FT_IO_ERROR), FT_Close(handle));
+    m_handles.clear();
+}
+
+TEST_F(UsbBackend, EepromChecksumIsTheOneLibftdiBuildsIntoAnRImage) {
+    // libftdi1 writes images that real chips accept: its builder is the
+    // reference the backend's (and the emulated chip's) checksum must meet.
+    // It builds for an opened chip only; nothing is written to it.
+    UsbTestbed::instance().plug(stepperChip());
+    ftdi_context* context = ftdi_new();
+    ASSERT_NE(nullptr, context);
+    ASSERT_EQ(0, ftdi_usb_open(context, 0x0403, 0x6001));
+    ASSERT_EQ(TYPE_R, context->type);
+    ASSERT_EQ(0, ftdi_eeprom_initdefaults(context, const_cast<char*>("Maker"),
+                                          const_cast<char*>("FT245R USB FIFO"),
+                                          const_cast<char*>("S123")));
+    ASSERT_GE(ftdi_eeprom_build(context), 0);
+    std::array<std::uint8_t, 128> built{};
+    ASSERT_EQ(0, ftdi_get_eeprom_buf(context, built.data(), int(built.size())));
+    ftdi_usb_close(context);
+    ftdi_free(context);
+
+    const ftdi_backend::EepromImage image(built);
+    EXPECT_TRUE(image.checksumValid());
+    EXPECT_EQ("S123", image.serialNumber());
+    std::array<std::uint8_t, 128> changed = built;
+    changed[0x20] ^= 0x01;
+    EXPECT_FALSE(ftdi_backend::EepromImage(changed).checksumValid());
 }

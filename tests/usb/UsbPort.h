@@ -20,6 +20,7 @@ struct _UMockdevIoctlData;
 /// and which client has claimed the interface.
 struct UsbTestbed::Port {
     std::shared_ptr<EmulatedFt245r> chip;
+    int hubPort = 0;  ///< the root hub's port, 1 up
     std::string sysPath;
     std::string devNode;
     _UMockdevIoctlBase* handler = nullptr;
@@ -27,7 +28,10 @@ struct UsbTestbed::Port {
     /// URBs completed for each client (a libusb handle) and not yet reaped.
     std::map<_UMockdevIoctlClient*, std::deque<_UMockdevIoctlData*>> completed;
     _UMockdevIoctlClient* claimedBy = nullptr;
-    bool unplugged = false;
+    bool unplugged = false;  ///< every request but a reap fails
+    bool removed = false;    ///< gone from sysfs too
+    /// Bulk OUT transfers left until the chip vanishes; 0: none planned.
+    unsigned bulkOutsUntilVanishing = 0;
 };
 
 #endif  // TESTS_USB_USBPORT_H

@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 #include <umockdev.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
@@ -79,7 +80,16 @@ std::shared_ptr<EmulatedFt245r> UsbTestbed::plug(const ChipSetup& setup) {
     char node[32];
     std::snprintf(node, sizeof node, "bus/usb/001/%03d", address);
     port->devNode = std::string("/dev/") + node;
-    port->sysPath = "/sys/devices/usb1/1-" + std::to_string(address - 1);
+    // Addresses are never reused, hub ports are: a chip plugged in takes
+    // the lowest port that no chip on the bus holds.
+    int hubPort = 1;
+    while (std::any_of(m_ports.begin(), m_ports.end(), [&](const std::unique_ptr<Port>& other) {
+        return !other->removed && other->hubPort == hubPort;
+    })) {
+        ++hubPort;
+    }
+    port->hubPort = hubPort;
+    port->sysPath = "/sys/devices/usb1/1-" + std::to_string(hubPort);
 
     port->handler = umockdev_ioctl_base_new();
     g_signal_connect(port->handler, "handle-ioctl", G_CALLBACK(&UsbTestbed::onIoctl), port.get());
@@ -90,7 +100,7 @@ std::shared_ptr<EmulatedFt245r> UsbTestbed::plug(const ChipSetup& setup) {
         throw std::runtime_error("cannot attach the USB handler: " + why);
     }
     const std::string description =
-        "P: /devices/usb1/1-" + std::to_string(address - 1) + "\n" +
+        "P: /devices/usb1/1-" + std::to_string(hubPort) + "\n" +
         "N: " + node + "\n" +
         "E: SUBSYSTEM=usb\n"
         "E: DEVTYPE=usb_device\n"
@@ -116,21 +126,39 @@ std::shared_ptr<EmulatedFt245r> UsbTestbed::plug(const ChipSetup& setup) {
     return chip;
 }
 
+UsbTestbed::Port* UsbTestbed::portOf(const std::shared_ptr<EmulatedFt245r>& chip) {
+    for (const std::unique_ptr<Port>& port : m_ports) {
+        if (port->chip == chip) {
+            return port.get();
+        }
+    }
+    return nullptr;
+}
+
 void UsbTestbed::unplug(const std::shared_ptr<EmulatedFt245r>& chip) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (const std::unique_ptr<Port>& port : m_ports) {
-        if (port->chip != chip) {
-            continue;
+    Port* port = portOf(chip);
+    if (port == nullptr) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> portLock(port->mutex);
+        port->unplugged = true;
+        if (port->removed) {
+            return;
         }
-        {
-            std::lock_guard<std::mutex> portLock(port->mutex);
-            if (port->unplugged) {
-                return;
-            }
-            port->unplugged = true;
-        }
-        umockdev_testbed_uevent(m_testbed, port->sysPath.c_str(), "remove");
-        umockdev_testbed_remove_device(m_testbed, port->sysPath.c_str());
+        port->removed = true;
+    }
+    umockdev_testbed_uevent(m_testbed, port->sysPath.c_str(), "remove");
+    umockdev_testbed_remove_device(m_testbed, port->sysPath.c_str());
+}
+
+void UsbTestbed::vanishDuringBulkOut(const std::shared_ptr<EmulatedFt245r>& chip,
+                                     unsigned transfer) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (Port* port = portOf(chip)) {
+        std::lock_guard<std::mutex> portLock(port->mutex);
+        port->bulkOutsUntilVanishing = transfer;
     }
 }
 
@@ -155,7 +183,11 @@ bool UsbTestbed::answer(Port& port, UMockdevIoctlClient* client) {
     const unsigned long request = umockdev_ioctl_client_get_request(client);
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
     std::lock_guard<std::mutex> lock(port.mutex);
-    if (port.unplugged) {
+    // As usbfs does, a vanished device still hands out the transfers that
+    // completed before it went: libusb keeps reaping until one is left, and
+    // a transfer that can never be reaped would never end.
+    const bool reap = request == USBDEVFS_REAPURB || request == USBDEVFS_REAPURBNDELAY;
+    if (port.unplugged && !reap) {
         umockdev_ioctl_client_complete(client, -1, ENODEV);
         return true;
     }
@@ -220,6 +252,10 @@ bool UsbTestbed::answer(Port& port, UMockdevIoctlClient* client) {
             umockdev_ioctl_data_unref(buffer);
         }
         port.completed[client].push_back(urbData);
+        if (urb->type == USBDEVFS_URB_TYPE_BULK && urb->endpoint == 0x02 &&
+            port.bulkOutsUntilVanishing > 0 && --port.bulkOutsUntilVanishing == 0) {
+            port.unplugged = true;
+        }
         umockdev_ioctl_client_complete(client, 0, 0);
         return true;
     }
@@ -227,7 +263,7 @@ bool UsbTestbed::answer(Port& port, UMockdevIoctlClient* client) {
     case USBDEVFS_REAPURBNDELAY: {
         std::deque<UMockdevIoctlData*>& queue = port.completed[client];
         if (queue.empty()) {
-            umockdev_ioctl_client_complete(client, -1, EAGAIN);
+            umockdev_ioctl_client_complete(client, -1, port.unplugged ? ENODEV : EAGAIN);
             return true;
         }
         UMockdevIoctlData* urb = queue.front();

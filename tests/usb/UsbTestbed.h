@@ -28,9 +28,15 @@ public:
 
     /// Plugs a chip in; it is listed from the next enumeration on.
     std::shared_ptr<EmulatedFt245r> plug(const ChipSetup& setup);
-    /// Pulls `chip` out: every request on it fails as on a vanished device
-    /// and it leaves the bus.
+    /// Pulls `chip` out: it leaves the bus and every request on it fails as
+    /// on a vanished device, except reaping the transfers that completed
+    /// before (usbfs allows that after a disconnect).
     void unplug(const std::shared_ptr<EmulatedFt245r>& chip);
+    /// Makes `chip` vanish the moment it has taken the `transfer`-th bulk
+    /// OUT transfer from now on: that transfer completes on the bus, but the
+    /// host reaps it from a device already gone. unplug() then takes the
+    /// chip off the bus listing.
+    void vanishDuringBulkOut(const std::shared_ptr<EmulatedFt245r>& chip, unsigned transfer);
     /// Pulls every chip out.
     void unplugAll();
 
@@ -40,6 +46,7 @@ private:
     UsbTestbed();
     static int onIoctl(_UMockdevIoctlBase* handler, _UMockdevIoctlClient* client, void* port);
     bool answer(Port& port, _UMockdevIoctlClient* client);
+    Port* portOf(const std::shared_ptr<EmulatedFt245r>& chip);
 
     _UMockdevTestbed* m_testbed;
     std::mutex m_mutex;
