@@ -4,6 +4,7 @@
 
 #include "BoardPins.h"
 #include "DiagnosticLog.h"
+#include "HxVorandelTurntableControl.h"
 #include "MonotonicWait.h"
 
 namespace {
@@ -31,6 +32,11 @@ HxDCMotor::HxDCMotor(HxVorandelTurntableControl* vorandelTurntableControl)
     : FTDIController(VorandelTurntable), m_vorandelTurntableControl(vorandelTurntableControl) {
     SetTurntableProfile(TurntableProfile{/*bSupportsDirection=*/false, /*bSupportsSpeed=*/false,
                                          /*bSupportsLockUnlock=*/false});
+    // The owner hears of the end of every move that is not cancelled; after
+    // its callback the owner may be gone, so nothing follows the call.
+    if (m_vorandelTurntableControl != nullptr)
+        SetMoveEndReport(
+            [control = m_vorandelTurntableControl] { control->turntableRotationStoppedHelper(); });
 }
 
 HxDCMotor::~HxDCMotor() {

@@ -6,11 +6,17 @@
 
 #include "BoardPins.h"
 #include "DiagnosticLog.h"
+#include "HxVorandelTurntableControl.h"
 
 HxStepperMotor::HxStepperMotor(HxVorandelTurntableControl* vorandelTurntableControl)
     : FTDIController(VorandelTurntable), m_vorandelTurntableControl(vorandelTurntableControl) {
     SetTurntableProfile(TurntableProfile{/*bSupportsDirection=*/true, /*bSupportsSpeed=*/true,
                                          /*bSupportsLockUnlock=*/true});
+    // The owner hears of the end of every move that is not cancelled; after
+    // its callback the owner may be gone, so nothing follows the call.
+    if (m_vorandelTurntableControl != nullptr)
+        SetMoveEndReport(
+            [control = m_vorandelTurntableControl] { control->turntableRotationStoppedHelper(); });
 }
 
 HxStepperMotor::~HxStepperMotor() {

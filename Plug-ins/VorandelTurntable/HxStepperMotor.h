@@ -14,8 +14,9 @@ class HxVorandelTurntableControl;
 /// itself, one port write per edge.
 class HxStepperMotor : public FTDIController {
 public:
-    /// vorandelTurntableControl owns this driver; it may be null. The owner
-    /// wires the end-of-move report itself (SetMoveEndReport).
+    /// vorandelTurntableControl owns this driver and hears of the end of every
+    /// move that is not cancelled (turntableRotationStoppedHelper, on the
+    /// worker thread); it may be null, and then no end is reported.
     explicit HxStepperMotor(HxVorandelTurntableControl* vorandelTurntableControl);
 
     /// Stops and joins a move that still runs, so that no worker outlives the

@@ -158,9 +158,6 @@ void HxVorandelTurntableControl::openDevice(size_t index, bool* success) {
     } else {
         driver = std::make_shared<HxStepperMotor>(this);
     }
-    // The end of a move reaches the host through this object; after the
-    // callback this object may be gone, so nothing follows it.
-    driver->SetMoveEndReport([this] { turntableRotationStoppedHelper(); });
     {
         std::lock_guard<std::mutex> lock(m_PImpl->driverMutex);
         m_PImpl->driver = driver;

@@ -43,12 +43,8 @@ inline std::unique_ptr<ftsim::Bench> dcBench(const ftsim::DcSetup& setup) {
 template <class Driver>
 class Probe : public Driver {
 public:
-    /// Wired as the control object wires its drivers: the end of every move
-    /// is reported to `control` (none when null).
-    explicit Probe(HxVorandelTurntableControl* control) : Driver(control) {
-        if (control != nullptr)
-            this->SetMoveEndReport([control] { control->turntableRotationStoppedHelper(); });
-    }
+    /// The end of every move is reported to `control` (none when null).
+    explicit Probe(HxVorandelTurntableControl* control) : Driver(control) {}
 };
 
 /// One high pulse of a port bit, from the byte that raised it to the one that
