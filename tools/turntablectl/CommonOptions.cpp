@@ -7,7 +7,7 @@ namespace {
 
 const char* const kSimulationGroup =
     "Simulated turntable (when the plug-in runs on the simulator; without these options "
-    "the tables FTSIM_DEVICES names, else an identified Cobalt Medium)";
+    "the tables FTSIM_DEVICES names, else an identified table of row 3)";
 
 // The options that describe the simulated table, standing for FTSIM_DEVICES.
 const char* const kSimulatedTableOptions[] = {
@@ -38,8 +38,8 @@ void addCommonOptions(CLI::App& app, CommonOptions& o) {
                  "VORANDEL_TURNTABLE_LOG chooses levels and a file instead");
 
     app.add_option("--sim-model", o.simModel,
-                   "Catalogue row the simulated turntable is built as (default 3, Cobalt "
-                   "Medium; 1 is the Classic DC table)")
+                   "Catalogue row the simulated turntable is built as (default 3; the rows are "
+                   "the ones `list --sim-unidentified` names)")
         ->check(NumberRange::row())
         ->group(kSimulationGroup);
     app.add_flag_callback(
@@ -59,8 +59,8 @@ void addCommonOptions(CLI::App& app, CommonOptions& o) {
         ->check(NumberRange::whole(0, FTSIM_MAX_USB_LATENCY_US))
         ->group(kSimulationGroup);
     app.add_option("--sim-count-time", o.sim.dcCountMilliseconds,
-                   "Milliseconds per count of the simulated Classic's motor (default 20; "
-                   "the Classic only)")
+                   "Milliseconds per count of a simulated DC counter table's motor (default "
+                   "20; DC tables only)")
         ->check(NumberRange::whole(1, FTSIM_MAX_COUNT_TIME_MS))
         ->group(kSimulationGroup);
     app.add_option("--sim-fail-open", o.sim.failOpenStatus,
