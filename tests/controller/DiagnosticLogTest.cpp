@@ -6,10 +6,11 @@
 #include <unistd.h>
 
 #include <array>
+#include <cctype>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <regex>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -36,20 +37,60 @@ std::string temporaryFile() {
     return name;
 }
 
+/// Digits from `at` on; false when there are none. `at` moves past them.
+bool skipDigits(const std::string& line, std::size_t& at, std::size_t exactly = 0) {
+    const std::size_t start = at;
+    while (at < line.size() && std::isdigit(static_cast<unsigned char>(line[at])))
+        ++at;
+    return at > start && (exactly == 0 || at - start == exactly);
+}
+
+bool skipText(const std::string& line, std::size_t& at, const char* text) {
+    if (line.compare(at, std::strlen(text), text) != 0)
+        return false;
+    at += std::strlen(text);
+    return true;
+}
+
+/// Lower-case letters up to `end`, at least one.
+bool skipWord(const std::string& line, std::size_t& at, char end) {
+    const std::size_t start = at;
+    while (at < line.size() && std::islower(static_cast<unsigned char>(line[at])))
+        ++at;
+    return at > start && at < line.size() && line[at++] == end;
+}
+
+/// "vorandel-turntable <s>.<6 digits> tid <n> <category> <level>: <text>":
+/// on a match, *tid and *text (from the category on) are set.
+bool parseRecord(const std::string& line, long* tid, std::string* text) {
+    std::size_t at = 0;
+    if (!skipText(line, at, "vorandel-turntable ") || !skipDigits(line, at) ||
+        !skipText(line, at, ".") || !skipDigits(line, at, 6) || !skipText(line, at, " tid "))
+        return false;
+    const std::size_t tidStart = at;
+    if (!skipDigits(line, at) || !skipText(line, at, " "))
+        return false;
+    const std::size_t textStart = at;
+    if (!skipWord(line, at, ' ') || !skipWord(line, at, ':') || !skipText(line, at, " "))
+        return false;
+    *tid = std::stol(line.substr(tidStart, textStart - 1 - tidStart));
+    *text = line.substr(textStart);
+    return true;
+}
+
 /// The texts of the records in `path`, each line checked against the
 /// record format; a line that does not match is kept whole, so that the
 /// comparison shows it.
 std::vector<std::string> recordTexts(const std::string& path, long* lastTid = nullptr) {
-    static const std::regex RECORD(
-        R"(vorandel-turntable [0-9]+\.[0-9]{6} tid ([0-9]+) ([a-z]+ [a-z]+: .*))");
     std::vector<std::string> texts;
     std::ifstream file(path);
-    std::smatch match;
     for (std::string line; std::getline(file, line);) {
-        const bool matched = std::regex_match(line, match, RECORD);
-        texts.push_back(matched ? match[2].str() : line);
+        long tid = 0;
+        std::string text;
+        const bool matched = parseRecord(line, &tid, &text);
+        texts.push_back(matched ? text : line);
         if (matched && lastTid)
-            *lastTid = std::stol(match[1]);
+            *lastTid = tid;
     }
     return texts;
 }
