@@ -119,29 +119,6 @@ TEST_F(MoveLifecycle, ThousandRestartsFromTheReportKeepTheThreadCount) {
     EXPECT_EQ(threadCount(), baselineThreads);
 }
 
-TEST_F(MoveLifecycle, CancelDuringAReportThatWaitsForTheCancellingThreadReturns) {
-    // The host hands the report to its own thread and waits for it, and that
-    // thread cancels meanwhile: the move has ended, so the cancel must not wait.
-    std::atomic<bool> inReport{false};
-    std::atomic<bool> hostDone{false};
-    std::atomic<int> restartRefused{0};
-    driver->SetRotationIncrementInCounts(1);
-    driver->onMoveEnded = [&](WorkerDriver& self) {
-        inReport = true;
-        waitUntil([&] { return hostDone.load(); }, std::chrono::seconds(20));
-        restartRefused = self.startRotation() ? 0 : 1;
-    };
-    ASSERT_TRUE(driver->startRotation());
-    ASSERT_TRUE(waitUntil([&] { return inReport.load(); }));
-
-    driver->cancelRotation();
-    hostDone = true;
-
-    ASSERT_TRUE(waitUntil([&] { return !driver->HasWorkerInFlight(); }));
-    EXPECT_EQ(restartRefused, 1) << "the stopped report started the next move";
-    EXPECT_EQ(driver->movesStarted, 1);
-}
-
 TEST_F(MoveLifecycle, StopFromTheReportStopsTheMoveItStartedAndReturns) {
     std::atomic<int> stopResult{-1};
     driver->SetRotationIncrementInCounts(1);
