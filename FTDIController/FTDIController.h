@@ -358,6 +358,8 @@ protected:
 private:
     /// The states of the move lifecycle; see the class comment.
     enum class MoveState { Idle, Starting, Running, Stopping, Reporting, Exclusive };
+    /// The state as the diagnostic log names it.
+    static const char* stateName(MoveState state);
 
     // Tests read the bookkept state through this one named door.
     friend class FTDIControllerTestAccess;

@@ -56,8 +56,7 @@ bool FTDIController::prepareAndStartRotation(const std::function<void()>& prepar
         std::lock_guard<std::mutex> lock(m_moveMutex);
         if (!startAllowed(self))
             return TT_LOG_REFUSAL(Move, "start refused: the move is %s, %d stop(s) under way",
-                                  MoveDiagnostics::stateName(static_cast<int>(m_moveState)),
-                                  m_stopsUnderWay);
+                                  stateName(m_moveState), m_stopsUnderWay);
         m_moveState = MoveState::Starting;
         ended = takeFinishedWorkers(self);
     }
@@ -221,8 +220,8 @@ bool FTDIController::stopCurrentMove(std::unique_lock<std::mutex>& lock, bool si
     if (current->workerId == std::this_thread::get_id())
         return false;  // the own report: that move has ended already
 
-    const bool portWorkLeft = m_moveState == MoveState::Running ||
-                              m_moveState == MoveState::Stopping;
+    const bool portWorkLeft =
+        m_moveState == MoveState::Running || m_moveState == MoveState::Stopping;
     // A cancel never waits for a report that was under way before it came:
     // that report may be waiting for this very thread. A plain stop does,
     // as it always waited for the stopped worker's callback.
@@ -298,9 +297,9 @@ bool FTDIController::beginExclusivePortWork() {
     std::lock_guard<std::mutex> lock(m_moveMutex);
     if (m_stopsUnderWay > 0 ||
         (m_moveState != MoveState::Idle && m_moveState != MoveState::Reporting))
-        return TT_LOG_REFUSAL(
-            Move, "exclusive port work refused: the move is %s, %d stop(s) under way",
-            MoveDiagnostics::stateName(static_cast<int>(m_moveState)), m_stopsUnderWay);
+        return TT_LOG_REFUSAL(Move,
+                              "exclusive port work refused: the move is %s, %d stop(s) under way",
+                              stateName(m_moveState), m_stopsUnderWay);
     m_moveState = MoveState::Exclusive;
     return true;
 }
@@ -351,8 +350,7 @@ void FTDIController::stopRotationWorker() {
     joinAndRelease(ended);
 }
 
-std::vector<FTDIController::FTDIThread*> FTDIController::takeFinishedWorkers(
-    std::thread::id self) {
+std::vector<FTDIController::FTDIThread*> FTDIController::takeFinishedWorkers(std::thread::id self) {
     std::vector<FTDIThread*> ended;
     for (auto it = m_workers.begin(); it != m_workers.end();) {
         FTDIThread* worker = *it;
@@ -403,4 +401,22 @@ void FTDIController::SetMoveEndReport(std::function<void()> report) {
 bool FTDIController::IsRotationRequested() const {
     const FTDIThread* current = m_rotationThread.load();
     return current != nullptr && current->isThreadRunning.load();
+}
+
+const char* FTDIController::stateName(MoveState state) {
+    switch (state) {
+        case MoveState::Idle:
+            return "idle";
+        case MoveState::Starting:
+            return "starting";
+        case MoveState::Running:
+            return "running";
+        case MoveState::Stopping:
+            return "stopping";
+        case MoveState::Reporting:
+            return "reporting";
+        case MoveState::Exclusive:
+            return "exclusive";
+    }
+    return "in an unknown state";
 }

@@ -15,15 +15,6 @@ const char* directionName(FTDIController::ENUM_ROTATION_DIRECTION direction) {
 
 }  // namespace
 
-const char* MoveDiagnostics::stateName(int state) {
-    // FTDIController::MoveState, in its order.
-    static const char* const NAMES[] = {"idle",     "starting",  "running",
-                                        "stopping", "reporting", "exclusive"};
-    if (state >= 0 && state < static_cast<int>(sizeof(NAMES) / sizeof(NAMES[0])))
-        return NAMES[state];
-    return "in an unknown state";
-}
-
 void MoveDiagnostics::writeStarted(unsigned int counts,
                                    FTDIController::ENUM_ROTATION_DIRECTION direction) {
     if (counts == 0) {

@@ -10,10 +10,6 @@
 /// the same thread.
 class MoveDiagnostics {
 public:
-    /// The name of a state of the move lifecycle, by its value in the order
-    /// the states are declared (Idle first).
-    static const char* stateName(int state);
-
     static void started(unsigned int counts, FTDIController::ENUM_ROTATION_DIRECTION direction) {
         if (DiagnosticLog::enabled(DiagnosticLog::Category::Move, DiagnosticLog::Level::Info))
             writeStarted(counts, direction);
