@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "ChipListing.h"
+#include "D2xxDiagnostics.h"
 #include "DiagnosticLog.h"
 #include "FTDIController.h"
 #include "HxDCMotor.h"
@@ -465,4 +467,53 @@ bool HxVorandelTurntableControl::writeToEEPROM(short writtenId) {
 bool HxVorandelTurntableControl::readFromEEPROM(short* writtenId) {
     const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
     return driver && driver->readFromEEPROM(writtenId);
+}
+
+std::vector<HxVorandelTurntableControl::AttachedTurntable>
+HxVorandelTurntableControl::attachedTurntables() {
+    std::vector<AttachedTurntable> tables;
+    for (const ListedChip& chip : ChipListing::list(kChipName, FTDIController::VorandelTurntable)) {
+        AttachedTurntable table;
+        table.position = tables.size();
+        table.deviceIndex = chip.deviceIndex;
+        table.serial = chip.serial;
+        table.description = chip.description;
+        // As in discovery: a record naming no row says nothing about the model.
+        table.catalogueRow = isCatalogueRow(chip.writtenId) ? chip.writtenId : -1;
+        table.openable = chip.openStatus == FT_OK;
+        if (chip.heldElsewhere) {
+            table.problem = "already open in this program";
+        } else if (!table.openable) {
+            table.problem = std::string("opening failed: ") +
+                            D2xxDiagnostics::statusName(static_cast<FT_STATUS>(chip.openStatus)) +
+                            " (status " + std::to_string(chip.openStatus) + ")";
+        }
+        tables.push_back(table);
+    }
+    return tables;
+}
+
+DevicesNamesList HxVorandelTurntableControl::availableDevicesAt(size_t position) const {
+    const std::vector<AttachedTurntable> tables = attachedTurntables();
+    // The last error belongs to the object's state the host reads; a const
+    // discovery records it as availableDevices() does.
+    auto* self = const_cast<HxVorandelTurntableControl*>(this);
+    if (position >= tables.size()) {
+        self->setLastError("No turntable at position " + std::to_string(position) + ": " +
+                           std::to_string(tables.size()) + " attached.");
+        return DevicesNamesList();
+    }
+    const AttachedTurntable& table = tables[position];
+    if (!table.openable) {
+        self->setLastError("The turntable at position " + std::to_string(position) +
+                           " (serial " + table.serial + ") cannot be opened: " + table.problem +
+                           ".");
+        return DevicesNamesList();
+    }
+    m_PImpl->availableFtdiIndex = static_cast<int16_t>(table.deviceIndex);
+    m_PImpl->availableTurntableId = static_cast<int16_t>(table.catalogueRow);
+    if (table.catalogueRow == -1) {
+        return catalogueNames();
+    }
+    return DevicesNamesList{TurntableCatalogue::model(size_t(table.catalogueRow))->label};
 }

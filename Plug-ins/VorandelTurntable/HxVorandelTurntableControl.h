@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "HxExport.h"
 #include "HxTurntableHardware.h"
@@ -181,6 +182,31 @@ public:
     bool writeToEEPROM(short writtenId);
     /// Reads the identity record; `*writtenId` is changed only on success.
     bool readFromEEPROM(short* writtenId);
+
+    /// One attached turntable chip (an FT245R), as attachedTurntables()
+    /// lists it.
+    struct AttachedTurntable {
+        size_t position = 0;     ///< its place in the list, as availableDevicesAt() takes it
+        int deviceIndex = -1;    ///< its index in the D2XX device list
+        HxString serial;         ///< the chip's USB serial number
+        HxString description;    ///< the chip's USB description
+        int catalogueRow = -1;   ///< the row its identity record names; -1: no usable record
+        bool openable = false;   ///< it could be opened (its record was read if it has one)
+        HxString problem;        ///< when not openable: why, for a person
+    };
+    /// [any thread; any state] Every attached turntable chip in D2XX list
+    /// order, also those that cannot be opened now (held by this process, or
+    /// failing), each opened briefly to read its identity record. A chip
+    /// another process holds is not listed: the D2XX list then shows neither
+    /// its description nor its serial. Touches no object's state;
+    /// lastError() is not changed.
+    static std::vector<AttachedTurntable> attachedTurntables();
+    /// [any thread; any state] availableDevices() for one turntable: the one
+    /// at `position` of attachedTurntables(). Answers as availableDevices()
+    /// does and remembers that turntable for the next openDevice(); an
+    /// empty list, with the reason in lastError() and nothing remembered,
+    /// when there is no such position or the chip cannot be opened.
+    DevicesNamesList availableDevicesAt(size_t position) const;
 
 private:
     /// The open driver, mirrored for the layout; the private record's shared

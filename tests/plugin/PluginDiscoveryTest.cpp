@@ -219,3 +219,72 @@ TEST_F(Discovery, IdentityRecordWrittenThroughThePluginIsReadBackAndDiscovered) 
     EXPECT_EQ(std::vector<std::string>{"Vorandel Cobalt Extra Large"},
               asVector(plugin.availableDevices()));
 }
+
+// Several chips: the listing keeps every turntable chip with what a host
+// shows for it, also those it cannot use, and a position chosen from it is
+// the device that opens, with its own model.
+TEST_F(Discovery, AttachedTurntablesListEveryChipAndAPositionOpensThatOne) {
+    ftsim::Bench bench =
+        ftsim::BenchBuilder()
+            .device(turntable().identity(3).serial("S-FAIL").failOpen(FT_DEVICE_NOT_OPENED))
+            .device(turntable().description("FT232R USB UART").serial("S-UART"))
+            .device(turntable().serial("S-BLANK"))
+            .device(turntable().identity(7).serial("S-AMBER"))
+            // Another process's chip shows neither description nor serial.
+            .device(turntable().identity(2).serial("S-HELD").openElsewhere())
+            .build();
+    auto tables = HxVorandelTurntableControl::attachedTurntables();
+    ASSERT_EQ(3u, tables.size());
+    const struct {
+        int deviceIndex;
+        const char* serial;
+        int row;
+        bool openable;
+    } expected[] = {{0, "S-FAIL", -1, false}, {2, "S-BLANK", -1, true}, {3, "S-AMBER", 7, true}};
+    for (size_t i = 0; i < tables.size(); ++i) {
+        EXPECT_EQ(i, tables[i].position);
+        EXPECT_EQ(expected[i].deviceIndex, tables[i].deviceIndex) << i;
+        EXPECT_EQ(expected[i].serial, tables[i].serial) << i;
+        EXPECT_EQ("FT245R USB FIFO", tables[i].description) << i;
+        EXPECT_EQ(expected[i].row, tables[i].catalogueRow) << i;
+        EXPECT_EQ(expected[i].openable, tables[i].openable) << i;
+        EXPECT_EQ(expected[i].openable, tables[i].problem.empty()) << i;
+    }
+    EXPECT_NE(std::string::npos, tables[0].problem.find("FT_DEVICE_NOT_OPENED"));
+    for (int device = 0; device < 4; ++device) {
+        EXPECT_FALSE(bench.device(device).isOpen()) << device;  // the listing closed all
+    }
+
+    HxVorandelTurntableControl plugin;
+    EXPECT_EQ(std::vector<std::string>{"Vorandel Amber Large"},
+              asVector(plugin.availableDevicesAt(2)));
+    plugin.openDevice(0);
+    ASSERT_TRUE(plugin.isTurntableOpened());
+    EXPECT_TRUE(bench.device(3).isOpen());
+    EXPECT_FALSE(bench.device(2).isOpen());
+    // Held by this process: listed, not openable, its record not read.
+    tables = HxVorandelTurntableControl::attachedTurntables();
+    ASSERT_EQ(3u, tables.size());
+    EXPECT_FALSE(tables[2].openable);
+    EXPECT_EQ(-1, tables[2].catalogueRow);
+    EXPECT_NE(std::string::npos, tables[2].problem.find("already open"));
+    plugin.closeDevice();
+
+    // The unidentified one: the catalogue, and the row asked for.
+    EXPECT_EQ(kLabels, asVector(plugin.availableDevicesAt(1)));
+    plugin.openDevice(2);
+    ASSERT_TRUE(plugin.isTurntableOpened());
+    EXPECT_TRUE(bench.device(2).isOpen());
+    EXPECT_EQ(6400u, plugin.stepsPerRevolution());  // the Compact's preset
+    plugin.closeDevice();
+
+    // A chip that cannot be opened, or no such position: nothing remembered,
+    // so the next open still opens the table picked before.
+    EXPECT_TRUE(plugin.availableDevicesAt(0).empty());
+    EXPECT_NE(std::string::npos, plugin.lastError().find("S-FAIL"));
+    EXPECT_TRUE(plugin.availableDevicesAt(3).empty());
+    EXPECT_EQ("No turntable at position 3: 3 attached.", plugin.lastError());
+    plugin.openDevice(2);
+    ASSERT_TRUE(plugin.isTurntableOpened());
+    EXPECT_TRUE(bench.device(2).isOpen());
+}
