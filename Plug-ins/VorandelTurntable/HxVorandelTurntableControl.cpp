@@ -427,8 +427,7 @@ unsigned int HxVorandelTurntableControl::rotationSpeed() const {
 
 bool HxVorandelTurntableControl::isRotationClockwise() const {
     const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    return driver &&
-           driver->GetRotationDirection() == FTDIController::TT_TURN_CLOCKWISE;
+    return driver && driver->GetRotationDirection() == FTDIController::TT_TURN_CLOCKWISE;
 }
 
 uint32_t HxVorandelTurntableControl::stepsPerRevolution() const {
@@ -505,9 +504,8 @@ DevicesNamesList HxVorandelTurntableControl::availableDevicesAt(size_t position)
     }
     const AttachedTurntable& table = tables[position];
     if (!table.openable) {
-        self->setLastError("The turntable at position " + std::to_string(position) +
-                           " (serial " + table.serial + ") cannot be opened: " + table.problem +
-                           ".");
+        self->setLastError("The turntable at position " + std::to_string(position) + " (serial " +
+                           table.serial + ") cannot be opened: " + table.problem + ".");
         return DevicesNamesList();
     }
     m_PImpl->availableFtdiIndex = static_cast<int16_t>(table.deviceIndex);

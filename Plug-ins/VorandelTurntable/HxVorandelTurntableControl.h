@@ -186,13 +186,13 @@ public:
     /// One attached turntable chip (an FT245R), as attachedTurntables()
     /// lists it.
     struct AttachedTurntable {
-        size_t position = 0;     ///< its place in the list, as availableDevicesAt() takes it
-        int deviceIndex = -1;    ///< its index in the D2XX device list
-        HxString serial;         ///< the chip's USB serial number
-        HxString description;    ///< the chip's USB description
-        int catalogueRow = -1;   ///< the row its identity record names; -1: no usable record
-        bool openable = false;   ///< it could be opened (its record was read if it has one)
-        HxString problem;        ///< when not openable: why, for a person
+        size_t position = 0;    ///< its place in the list, as availableDevicesAt() takes it
+        int deviceIndex = -1;   ///< its index in the D2XX device list
+        HxString serial;        ///< the chip's USB serial number
+        HxString description;   ///< the chip's USB description
+        int catalogueRow = -1;  ///< the row its identity record names; -1: no usable record
+        bool openable = false;  ///< it could be opened (its record was read if it has one)
+        HxString problem;       ///< when not openable: why, for a person
     };
     /// [any thread; any state] Every attached turntable chip in D2XX list
     /// order, also those that cannot be opened now (held by this process, or

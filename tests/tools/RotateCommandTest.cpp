@@ -94,7 +94,7 @@ TEST(CtrlC, EndsAContinuousRotationAndTheProgramWithinASecond) {
     const ToolRun run =
         ToolRun::turntablectlInterrupted({"rotate", "--continuous"}, "Ctrl-C stops");
     EXPECT_EQ(run.exitCode, 130) << run.describe();
-    EXPECT_EQ(run.outLinesWith("Interrupted: the turntable stopped").size(), 1u) << run.out;
+    EXPECT_NE(run.err.find("Interrupted: the turntable stopped"), std::string::npos) << run.err;
     EXPECT_GT(run.board().pulses, 0u);
 #ifdef TT_SANITIZED_BUILD
     // Sanitizer runtimes add their own work at exit (leak scan, reports).
@@ -110,7 +110,7 @@ TEST(CtrlC, RepeatedAtOnceStillStopsTheMoveCleanly) {
     const ToolRun run = ToolRun::turntablectlInterrupted(
         {"rotate", "--continuous", "--sim-model", "1", "--sim-count-time", "1"}, "Ctrl-C stops", 2);
     EXPECT_EQ(run.exitCode, 130) << run.describe();
-    EXPECT_EQ(run.outLinesWith("Interrupted: the turntable stopped").size(), 1u) << run.out;
+    EXPECT_NE(run.err.find("Interrupted: the turntable stopped"), std::string::npos) << run.err;
     EXPECT_GT(run.board().dcCounts, 0u);
 }
 

@@ -40,7 +40,7 @@ std::string tempPath(const char* tag) {
 }
 
 ToolRun run(const std::vector<std::string>& argv, bool searchPath, const std::string& waitFor,
-            int interrupts = 1) {
+            int interrupts = 1, std::chrono::milliseconds gap = std::chrono::milliseconds(20)) {
     const std::string outPath = tempPath("out");
     const std::string errPath = tempPath("err");
 
@@ -81,7 +81,7 @@ ToolRun run(const std::vector<std::string>& argv, bool searchPath, const std::st
             interrupted = true;
             for (int i = 0; i < interrupts; ++i) {
                 if (i > 0) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                    std::this_thread::sleep_for(gap);
                 }
                 kill(pid, SIGINT);
             }
@@ -120,8 +120,9 @@ ToolRun ToolRun::turntablectl(const std::vector<std::string>& args) {
 }
 
 ToolRun ToolRun::turntablectlInterrupted(const std::vector<std::string>& args,
-                                         const std::string& waitFor, int times) {
-    return run(withTool(args), false, waitFor, times);
+                                         const std::string& waitFor, int times,
+                                         std::chrono::milliseconds gap) {
+    return run(withTool(args), false, waitFor, times, gap);
 }
 
 ToolRun ToolRun::program(const std::vector<std::string>& argv) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "ToolRun.h"
 
@@ -51,11 +52,23 @@ TEST(TraceFile, SpinTraceDecodesToTheStepsTheBoardCounted) {
     EXPECT_EQ(annotations + 1, spin.board().pulses);
 }
 
-TEST(TraceFile, UnwritablePathFailsTheCommand) {
-    const ToolRun run = ToolRun::turntablectl(
-        {"rotate", "--counts", "2", "--sim-counts", "240", "--trace", "/nonexistent/dir/t.vcd"});
-    EXPECT_EQ(run.exitCode, 1) << run.describe();
-    EXPECT_NE(run.err.find("cannot write the port trace"), std::string::npos) << run.err;
+TEST(TraceFile, UnwritablePathIsRefusedBeforeAnythingTurns) {
+    for (const char* command : {"rotate", "spin"}) {
+        std::vector<std::string> args = {command, "--trace", "/nonexistent/dir/t.vcd",
+                                         "--sim-counts", "240"};
+        const std::vector<std::string> move =
+            std::string(command) == "rotate"
+                ? std::vector<std::string>{"--counts", "2"}
+                : std::vector<std::string>{"--shots", "4", "--dry-run"};
+        args.insert(args.end(), move.begin(), move.end());
+        const ToolRun run = ToolRun::turntablectl(args);
+        EXPECT_EQ(run.exitCode, 2) << run.describe();
+        EXPECT_NE(run.err.find("--trace /nonexistent/dir/t.vcd: cannot write there: No such file "
+                               "or directory"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(run.out, "") << command;
+    }
 }
 
 }  // namespace

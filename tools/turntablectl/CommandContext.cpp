@@ -1,6 +1,10 @@
 #include "CommandContext.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <cstdlib>
 #include <iterator>
@@ -19,6 +23,52 @@ void* preloadD2xx(const std::string& path, std::string* error) {
         *error = why != nullptr ? why : "cannot load " + path;
     }
     return library;
+}
+
+// Why a trace cannot be written at `path`, or "" when it can: checked
+// before anything turns, so that a spin is not run for a trace that is lost.
+std::string unwritable(const std::string& path) {
+    const bool existed = access(path.c_str(), F_OK) == 0;
+    std::FILE* file = std::fopen(path.c_str(), "a");
+    if (file == nullptr) {
+        return std::strerror(errno);
+    }
+    std::fclose(file);
+    if (!existed) {
+        std::remove(path.c_str());
+    }
+    return "";
+}
+
+// The trace= paths of a table list in the FTSIM_DEVICES grammar.
+std::vector<std::string> tracePathsOf(const std::string& tables) {
+    std::vector<std::string> paths;
+    const std::string key = "trace=";
+    for (size_t at = tables.find(key); at != std::string::npos; at = tables.find(key, at + 1)) {
+        if (at != 0 && tables[at - 1] != ',' && tables[at - 1] != ';' && tables[at - 1] != ' ') {
+            continue;
+        }
+        const size_t start = at + key.size();
+        paths.push_back(tables.substr(start, tables.find_first_of(",;", start) - start));
+    }
+    return paths;
+}
+
+// The simulator's refusal of the table list the --sim-* options stand for,
+// in the words of those options: the person never typed the list.
+std::string inOptionTerms(const std::string& refusal) {
+    const size_t quoted = refusal.find("\"): ");
+    std::string reason = quoted == std::string::npos ? refusal : refusal.substr(quoted + 4);
+    const char* const keys[][2] = {{"counts ", "--sim-counts "},
+                                   {"count-time ", "--sim-count-time "},
+                                   {"usb-latency ", "--sim-usb-latency "},
+                                   {"fail-open ", "--sim-fail-open "}};
+    for (const auto& key : keys) {
+        if (reason.compare(0, std::strlen(key[0]), key[0]) == 0) {
+            reason = key[1] + reason.substr(std::strlen(key[0]));
+        }
+    }
+    return "the simulated turntable cannot be built so: " + reason;
 }
 
 }  // namespace
@@ -63,9 +113,25 @@ CommandContext::CommandContext(const CommonOptions& options) : m_options(options
         const std::string tables =
             fromEnvironment ? std::string(environment) : SimulatedBench::tableList(setup);
         if (!m_bench->attach(tables, &error)) {
-            throw CommandFailure(EXIT_RUNTIME_FAILURE,
-                                 (fromEnvironment ? "FTSIM_DEVICES: " : "simulated turntable: ") +
-                                     error);
+            if (fromEnvironment) {
+                throw CommandFailure(EXIT_RUNTIME_FAILURE, "FTSIM_DEVICES: " + error);
+            }
+            throw CommandFailure(EXIT_BAD_ARGUMENTS, inOptionTerms(error));
+        }
+        for (const std::string& trace :
+             fromEnvironment ? tracePathsOf(tables) : std::vector<std::string>()) {
+            const std::string why = unwritable(trace);
+            if (!why.empty()) {
+                throw CommandFailure(EXIT_BAD_ARGUMENTS, "FTSIM_DEVICES: trace=" + trace +
+                                                             ": cannot write there: " + why);
+            }
+        }
+        if (!m_options.tracePath.empty()) {
+            const std::string why = unwritable(m_options.tracePath);
+            if (!why.empty()) {
+                throw CommandFailure(EXIT_BAD_ARGUMENTS, "--trace " + m_options.tracePath +
+                                                             ": cannot write there: " + why);
+            }
         }
     } else if (m_options.simOptionsGiven) {
         std::fprintf(stderr,
@@ -85,10 +151,81 @@ CommandContext::~CommandContext() {
     }
 }
 
+std::vector<HxVorandelTurntableControl::AttachedTurntable> CommandContext::attachedTurntables() {
+    return m_plugin->attachedTurntables();
+}
+
+std::string CommandContext::noTurntableText(const std::string& pluginText) const {
+    if (m_bench) {
+        return pluginText;
+    }
+    return pluginText +
+           "- make sure your user may open it: the udev rules installed with this program give "
+           "the group plugdev access (sudo usermod -aG plugdev \"$USER\", then log in again)\n"
+           "- with the vendor's library, unload ftdi_sio first, or try the libftdi1 backend: "
+           "turntablectl --d2xx libftdi1 list\n";
+}
+
 HostSession::Discovery CommandContext::discoverOrFail() {
-    HostSession::Discovery discovery = m_session->discover();
+    using Table = HxVorandelTurntableControl::AttachedTurntable;
+    const std::vector<Table> tables = attachedTurntables();
+    if (tables.empty()) {
+        // The plug-in's own text, from its own discovery.
+        const HostSession::Discovery none = m_session->discover();
+        throw CommandFailure(EXIT_NO_TURNTABLE, noTurntableText(none.error));
+    }
+    const Table* chosen = nullptr;
+    if (m_options.table) {
+        if (*m_options.table >= (long long)tables.size()) {
+            throw CommandFailure(EXIT_NO_TURNTABLE,
+                                 "--table " + std::to_string(*m_options.table) +
+                                     ": no turntable at that position (" +
+                                     std::to_string(tables.size()) +
+                                     " attached, positions from 0; see `turntablectl list`)\n");
+        }
+        chosen = &tables[size_t(*m_options.table)];
+    } else if (m_options.serial) {
+        for (const Table& table : tables) {
+            chosen = table.serial == *m_options.serial ? &table : chosen;
+        }
+        if (chosen == nullptr) {
+            throw CommandFailure(EXIT_NO_TURNTABLE,
+                                 "--serial " + *m_options.serial +
+                                     ": no attached turntable has that serial (see "
+                                     "`turntablectl list`)\n");
+        }
+    } else {
+        // As the plug-in's own discovery chooses: the first identified
+        // turntable, else the first one that opens.
+        for (const Table& table : tables) {
+            if (chosen == nullptr && table.openable && table.catalogueRow != -1) {
+                chosen = &table;
+            }
+        }
+        for (const Table& table : tables) {
+            if (chosen == nullptr && table.openable) {
+                chosen = &table;
+            }
+        }
+        if (chosen == nullptr) {
+            chosen = &tables.front();
+        }
+    }
+    m_chosen = {chosen->position, chosen->serial, tables.size()};
+    if (!chosen->openable) {
+        throw CommandFailure(EXIT_OPEN_FAILED, "cannot open the turntable at position " +
+                                                   std::to_string(chosen->position) + " (serial " +
+                                                   chosen->serial + "): " + chosen->problem +
+                                                   "; its identity record cannot be read either");
+    }
+    HostSession::Discovery discovery;
+    discovery.names = m_plugin->availableDevicesAt(chosen->position);
     if (!discovery.found()) {
-        throw CommandFailure(EXIT_NO_TURNTABLE, discovery.error);
+        // Unplugged or taken since the listing.
+        throw CommandFailure(EXIT_OPEN_FAILED, m_plugin->lastError());
+    }
+    if (m_bench) {
+        m_bench->follow(chosen->deviceIndex);
     }
     return discovery;
 }
@@ -101,10 +238,18 @@ CommandContext::Opened CommandContext::openOrFail() {
 
     // Row 0 of a one-name list opens the identified model.
     opened.modelRow = opened.row;
-    if (opened.identified && opened.row == 0) {
-        opened.label = discovery.names.front();
-        opened.modelRow = m_catalogue->rowOf(opened.label).value_or(0);
-    } else {
+    if (opened.identified) {
+        const size_t identityRow = m_catalogue->rowOf(discovery.names.front()).value_or(0);
+        if (opened.row == 0 || opened.row == identityRow) {
+            opened.label = discovery.names.front();
+            opened.modelRow = identityRow;
+        } else {
+            // --model overrides what the turntable says it is.
+            opened.identified = false;
+            opened.identityRow = identityRow;
+        }
+    }
+    if (opened.label.empty()) {
         opened.label = m_catalogue->label(long(opened.row)).value_or("");
     }
 
@@ -144,12 +289,14 @@ int CommandContext::finish(int code) {
     m_finished = true;
     m_session->close();
     if (!m_options.tracePath.empty() && m_bench) {
+        errno = 0;
         if (m_bench->writeTrace(m_options.tracePath)) {
             std::fprintf(stderr, "turntablectl: port trace written to %s\n",
                          m_options.tracePath.c_str());
         } else {
-            std::fprintf(stderr, "turntablectl: cannot write the port trace to %s\n",
-                         m_options.tracePath.c_str());
+            std::fprintf(stderr, "turntablectl: cannot write the port trace to %s: %s\n",
+                         m_options.tracePath.c_str(),
+                         errno != 0 ? std::strerror(errno) : "the simulator has no board there");
             if (code == EXIT_OK) {
                 code = EXIT_RUNTIME_FAILURE;
             }

@@ -3,7 +3,9 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "CommonOptions.h"
 #include "D2xxBackend.h"
@@ -24,6 +26,15 @@ public:
         size_t modelRow = 0;      ///< the catalogue row of the model in force
         bool identified = false;  ///< the turntable carries an identity record
         unsigned counts = 0;      ///< counts per revolution in force
+        /// The turntable's identity row when it differs from the row opened.
+        std::optional<size_t> identityRow;
+    };
+
+    /// The attached turntable a command works with, as `list` shows it.
+    struct Chosen {
+        size_t position = 0;
+        std::string serial;
+        size_t attached = 0;  ///< turntables attached in all
     };
 
     /// Loads the plug-in and, on the simulator, attaches the simulated
@@ -39,8 +50,18 @@ public:
     /// The rows as the loaded plug-in names them.
     const ModelCatalogue& catalogue() const { return *m_catalogue; }
 
-    /// Discovery; throws EXIT_NO_TURNTABLE with the plug-in's text.
+    /// Every attached turntable chip, in list order.
+    std::vector<HxVorandelTurntableControl::AttachedTurntable> attachedTurntables();
+    /// Discovery of the turntable --table or --serial names (default: the
+    /// first identified one, else the first that opens); throws
+    /// EXIT_NO_TURNTABLE with the plug-in's text when none is attached or
+    /// the one named is not, EXIT_OPEN_FAILED when it cannot be opened.
     HostSession::Discovery discoverOrFail();
+    /// The turntable the latest discoverOrFail() chose.
+    const Chosen& chosen() const { return m_chosen; }
+    /// The plug-in's text for no turntable, with hints when real hardware
+    /// may be attached but out of reach.
+    std::string noTurntableText(const std::string& pluginText) const;
     /// Discovery, then opening by --model (default 0: the identified model,
     /// or the expert row of the catalogue), then the host-side settings.
     Opened openOrFail();
@@ -62,6 +83,7 @@ private:
     std::unique_ptr<ModelCatalogue> m_catalogue;
     std::unique_ptr<SimulatedBench> m_bench;
     std::unique_ptr<HostSession> m_session;
+    Chosen m_chosen;
     bool m_finished = false;
 };
 

@@ -11,8 +11,8 @@ const char* const kSimulationGroup =
 
 // The options that describe the simulated table, standing for FTSIM_DEVICES.
 const char* const kSimulatedTableOptions[] = {
-    "--sim-model",     "--sim-unidentified", "--sim-none",     "--sim-counts",
-    "--sim-usb-latency", "--sim-count-time", "--sim-fail-open"};
+    "--sim-model",       "--sim-unidentified", "--sim-none",     "--sim-counts",
+    "--sim-usb-latency", "--sim-count-time",   "--sim-fail-open"};
 
 }  // namespace
 
@@ -28,6 +28,16 @@ void addCommonOptions(CLI::App& app, CommonOptions& o) {
                    "Catalogue row to open the turntable as (default 0: the identified model, "
                    "or the expert row)")
         ->check(NumberRange::row());
+    CLI::Option* table =
+        app.add_option("--table", o.table,
+                       "With several turntables attached: use the one at this position of "
+                       "`list` (default: the first identified one)")
+            ->check(NumberRange::whole(0, 1000));
+    app.add_option("--serial", o.serial,
+                   "With several turntables attached: use the one with this serial number "
+                   "(as `list` shows it)")
+        ->excludes(table)
+        ->check(NumberRange::nonEmpty("a serial number"));
     app.add_option("--counts-per-rev", o.counts,
                    "Counts per revolution to use instead of the model's preset")
         ->check(NumberRange::wholeFrom<unsigned>(0));
@@ -69,7 +79,15 @@ void addCommonOptions(CLI::App& app, CommonOptions& o) {
         ->group(kSimulationGroup);
     app.add_option("--trace", o.tracePath,
                    "Write the port's pin history as a VCD file (PulseView, sigrok-cli, GTKWave)")
+        ->check(NumberRange::nonEmpty("a file name"))
         ->group(kSimulationGroup);
+    // No table leaves nothing for the options that describe one.
+    CLI::Option* none = app.get_option("--sim-none");
+    for (const char* name : kSimulatedTableOptions) {
+        if (app.get_option(name) != none) {
+            none->excludes(app.get_option(name));
+        }
+    }
 }
 
 void noteSimulationOptions(const CLI::App& app, CommonOptions& o) {

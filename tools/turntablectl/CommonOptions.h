@@ -13,12 +13,14 @@
 /// host-side settings, and the simulated turntable to set up when the plug-in
 /// runs on the simulator.
 struct CommonOptions {
-    std::string pluginPath;          ///< empty: the installed or the built plug-in
-    std::string d2xxPath;            ///< empty: whatever libftd2xx.so the loader finds
-    std::optional<long long> model;  ///< catalogue row to open; default: the discovered one
-    unsigned counts = 0;             ///< counts per revolution to use; 0: the model's
-    std::optional<unsigned> speed;   ///< stepper pulse high time in ms
-    bool verbose = false;            ///< --verbose: the plug-in's diagnostic log to stderr
+    std::string pluginPath;             ///< empty: the installed or the built plug-in
+    std::string d2xxPath;               ///< empty: whatever libftd2xx.so the loader finds
+    std::optional<long long> model;     ///< catalogue row to open; default: the discovered one
+    std::optional<long long> table;     ///< list position of the turntable to use (see `list`)
+    std::optional<std::string> serial;  ///< serial of the turntable to use, instead of --table
+    unsigned counts = 0;                ///< counts per revolution to use; 0: the model's
+    std::optional<unsigned> speed;      ///< stepper pulse high time in ms
+    bool verbose = false;               ///< --verbose: the plug-in's diagnostic log to stderr
 
     SimulatedBench::Setup sim;
     long long simModel = SimulatedBench::DEFAULT_ROW;

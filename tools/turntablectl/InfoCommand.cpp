@@ -22,6 +22,8 @@ int runInfo(CommandContext& context, bool json) {
     info["openedAsRow"] = opened.row;
     info["identified"] = opened.identified;
     info["identityRow"] = hasRecord ? nlohmann::json(identity) : nlohmann::json(nullptr);
+    info["position"] = context.chosen().position;
+    info["serial"] = context.chosen().serial;
     info["countsPerRevolution"] = opened.counts;
     info["direction"] = plugin.isRotationClockwise() ? "clockwise" : "counter-clockwise";
     info["canTurnCounterclockwise"] = context.session().canMoveCounterclockwise();
@@ -29,8 +31,7 @@ int runInfo(CommandContext& context, bool json) {
     info["lockMotorWhenIdle"] = plugin.isLockMotorWhenIdle();
     info["clockwiseActiveHigh"] = plugin.isClockwiseActiveHigh();
     info["motorEnableActiveHigh"] = plugin.isMotorEnableActiveHigh();
-    const char* const moveScheduling =
-        RealtimeMoveScope::describe(RealtimeMoveScope::probe());
+    const char* const moveScheduling = RealtimeMoveScope::describe(RealtimeMoveScope::probe());
     info["moveScheduling"] = moveScheduling;
     info["backend"] = context.backendName();
     info["plugin"] = plugin.path();
@@ -40,8 +41,17 @@ int runInfo(CommandContext& context, bool json) {
         return EXIT_OK;
     }
     const auto yesNo = [](bool b) { return b ? "yes" : "no"; };
+    std::string identification = opened.identified ? ", identified" : "";
+    if (opened.identityRow) {
+        identification = ", as --model says; the turntable identifies as row " +
+                         std::to_string(*opened.identityRow) + ", " +
+                         context.catalogue().label(long(*opened.identityRow)).value_or("?");
+    }
     std::printf("Model:                   %s (row %zu%s)\n", opened.label.c_str(), opened.modelRow,
-                opened.identified ? ", identified" : "");
+                identification.c_str());
+    std::printf("Turntable:               list position %zu (%zu attached), serial %s\n",
+                context.chosen().position, context.chosen().attached,
+                context.chosen().serial.c_str());
     if (hasRecord) {
         const std::optional<std::string> label = context.catalogue().label(identity);
         std::printf("Identity record:         row %d%s%s\n", identity, label ? ", " : "",
@@ -68,7 +78,8 @@ int runInfo(CommandContext& context, bool json) {
 
 void addInfoCommand(CLI::App& app, CommandSet& commands) {
     const auto json = std::make_shared<bool>(false);
-    CLI::App* info = commands.add(app, "info", "Model and settings of the turntable",
-                                  [json](CommandContext& context) { return runInfo(context, *json); });
+    CLI::App* info =
+        commands.add(app, "info", "Model and settings of the turntable",
+                     [json](CommandContext& context) { return runInfo(context, *json); });
     info->add_flag("--json", *json, "Answer in JSON");
 }

@@ -14,6 +14,8 @@ namespace {
 constexpr long long kRepeatGraceMs = 1000;
 
 volatile std::sig_atomic_t g_raised = 0;
+volatile std::sig_atomic_t g_patient = 0;
+volatile std::sig_atomic_t g_insisted = 0;
 // Written and read only by the handler, which blocks both signals while it
 // runs, so no other access can interleave.
 timespec g_firstAt = {};
@@ -29,6 +31,10 @@ extern "C" void onInterrupt(int signal) {
     const long long elapsedMs =
         (at.tv_sec - g_firstAt.tv_sec) * 1000LL + (at.tv_nsec - g_firstAt.tv_nsec) / 1000000;
     if (elapsedMs < kRepeatGraceMs) {
+        return;
+    }
+    if (g_patient != 0 && g_insisted == 0) {
+        g_insisted = 1;
         return;
     }
     // A later one: the person insists, the program may hang. The default
@@ -54,4 +60,12 @@ void InterruptSignal::install() {
 
 bool InterruptSignal::raised() {
     return g_raised != 0;
+}
+
+void InterruptSignal::setPatient(bool patient) {
+    g_patient = patient ? 1 : 0;
+}
+
+bool InterruptSignal::insisted() {
+    return g_insisted != 0;
 }

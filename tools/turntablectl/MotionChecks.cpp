@@ -24,4 +24,10 @@ CommandFailure shutterNotReleased(const CommandContext::Opened& opened) {
                           opened.label + " has no camera lines: the shutter cannot be released");
 }
 
+void requireCameraLines(HostSession& session, const CommandContext::Opened& opened) {
+    if (!session.canMoveCounterclockwise()) {
+        throw shutterNotReleased(opened);
+    }
+}
+
 }  // namespace MotionChecks

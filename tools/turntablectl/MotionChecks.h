@@ -15,6 +15,9 @@ void requireCounterclockwise(HostSession& session, const CommandContext::Opened&
 /// What a refused shutter release ends the command with: only the stepper
 /// boards carry the camera lines.
 CommandFailure shutterNotReleased(const CommandContext::Opened& opened);
+/// Refuses, before anything turns, a shutter on a board without camera
+/// lines: the DC board, which is also the one that turns one way only.
+void requireCameraLines(HostSession& session, const CommandContext::Opened& opened);
 
 }  // namespace MotionChecks
 

@@ -64,15 +64,16 @@ CLI::Validator row() {
             long long value = 0;
             return parseWhole(text, &value)
                        ? ""
-                       : refusal(text, "a catalogue row: a whole number from 0 (`list` of a "
-                                       "turntable without identity record names them all)");
+                       : refusal(text,
+                                 "a catalogue row: a whole number from 0 (`list` of a "
+                                 "turntable without identity record names them all)");
         },
         "row");
 }
 
 CLI::Validator above(double low, double high) {
-    const std::string allowed = "a number above " + plain(low) +
-                                (std::isfinite(high) ? " and at most " + plain(high) : "");
+    const std::string allowed =
+        "a number above " + plain(low) + (std::isfinite(high) ? " and at most " + plain(high) : "");
     return CLI::Validator(
         [low, high, allowed](std::string& text) -> std::string {
             double value = 0;
@@ -91,6 +92,14 @@ CLI::Validator finite() {
             return parseReal(text, &value) ? "" : refusal(text, "a finite number");
         },
         "finite");
+}
+
+CLI::Validator nonEmpty(const std::string& what) {
+    return CLI::Validator(
+        [what](std::string& text) -> std::string {
+            return text.empty() ? "an empty value is not allowed: give " + what : "";
+        },
+        "not empty");
 }
 
 }  // namespace NumberRange

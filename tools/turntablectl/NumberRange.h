@@ -36,6 +36,8 @@ CLI::Validator above(double low, double high = std::numeric_limits<double>::infi
 
 /// Any finite number.
 CLI::Validator finite();
+/// Any text but the empty one, which `what` describes ("a file name").
+CLI::Validator nonEmpty(const std::string& what);
 
 }  // namespace NumberRange
 

@@ -14,6 +14,8 @@ void ProgressDisplay::moving(unsigned shot, double angle) {
 }
 
 void ProgressDisplay::shotTaken(unsigned shot, double angle, bool shutterFired) {
+    ++m_taken;
+    m_lastShotSeconds = elapsedSeconds();
     m_done = shot;
     m_current = shot;
     m_angle = angle;
@@ -61,9 +63,12 @@ std::string ProgressDisplay::bar(unsigned done, unsigned total, unsigned width) 
 
 void ProgressDisplay::draw() {
     const double elapsed = elapsedSeconds();
+    // The pace of this run's shots so far; the time since the last shot
+    // counts towards the next, so that the estimate falls while a move runs.
     std::string left = "--:--";
-    if (m_done > 0) {
-        left = formatDuration(elapsed / m_done * (m_shots - m_done));
+    if (m_taken > 0) {
+        const double perShot = m_lastShotSeconds / m_taken;
+        left = formatDuration(perShot * (m_shots - m_done) - (elapsed - m_lastShotSeconds));
     }
     // \r and "erase line" redraw in place; the line stays under 80 columns.
     std::fprintf(m_out, "\r\033[2K[%s] shot %u/%u %7.2f deg  %s elapsed  %s left",

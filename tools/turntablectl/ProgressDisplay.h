@@ -36,7 +36,9 @@ private:
     std::FILE* m_out;
     bool m_terminal;
     unsigned m_shots;
-    unsigned m_done = 0;
+    unsigned m_done = 0;   ///< number of the last shot taken
+    unsigned m_taken = 0;  ///< shots taken in this run (a resumed one starts later)
+    double m_lastShotSeconds = 0.0;
     unsigned m_current = 0;
     double m_angle = 0.0;
     bool m_drawn = false;

@@ -9,10 +9,9 @@ bool startsWith(const std::string& text, const std::string& prefix) {
 }  // namespace
 
 std::string shellQuoted(const std::string& text) {
-    const bool plain =
-        !text.empty() &&
-        text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                               "0123456789_-+=./:,@%") == std::string::npos;
+    const bool plain = !text.empty() && text.find_first_not_of(
+                                            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                            "0123456789_-+=./:,@%") == std::string::npos;
     if (plain) {
         return text;
     }
@@ -23,7 +22,8 @@ std::string shellQuoted(const std::string& text) {
     return quoted + "'";
 }
 
-std::string resumeCommand(const std::vector<std::string>& commandLine, unsigned shot) {
+std::string resumeCommand(const std::vector<std::string>& commandLine, unsigned from,
+                          unsigned tableAt) {
     std::string line;
     const auto add = [&line](const std::string& word) {
         line += (line.empty() ? "" : " ") + shellQuoted(word);
@@ -44,8 +44,8 @@ std::string resumeCommand(const std::vector<std::string>& commandLine, unsigned 
         }
     }
     add("--from");
-    add(std::to_string(shot));
+    add(std::to_string(from));
     add("--table-at");
-    add(std::to_string(shot));
+    add(std::to_string(tableAt));
     return line;
 }

@@ -1,4 +1,3 @@
-#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +10,7 @@
 #include "MotionChecks.h"
 #include "NumberRange.h"
 #include "RotateOptions.h"
+#include "Wording.h"
 
 namespace {
 
@@ -36,10 +36,13 @@ CommandFailure belowHalfACount() {
 }
 
 int runRotate(CommandContext& context, const RotateOptions& options) {
-    // The plug-in takes the target angle as a float.
-    if (options.toAngle && !(std::fabs(*options.toAngle) <= FLT_MAX)) {
+    // A freshly opened turntable stands at its origin and turns to an angle
+    // within one turn of it: a larger one would end where a smaller one does.
+    if (options.toAngle && !(std::fabs(*options.toAngle) <= 360.0)) {
         throw CommandFailure(EXIT_BAD_ARGUMENTS,
-                             "--to takes angles of at most 3.4e38 degrees either way");
+                             "--to " + Wording::number(*options.toAngle) +
+                                 ": give an angle from -360 to 360 degrees (the table turns "
+                                 "at most one turn from its origin; --degrees turns further)");
     }
     // 0 counts would be taken as "turn until stopped".
     if (options.counts && *options.counts == 0) {
@@ -67,11 +70,16 @@ int runRotate(CommandContext& context, const RotateOptions& options) {
             std::printf("Nothing to do: %.2f deg is the origin\n", *options.toAngle);
             return EXIT_OK;
         }
-        if (countsToAngle(*options.toAngle, opened.counts) == 0) {
+        const long counts = countsToAngle(*options.toAngle, opened.counts);
+        if (counts == 0) {
             throw belowHalfACount();
         }
         context.plugin().hardware().rotateDeviceToAngle(float(*options.toAngle));
-        what = "to " + std::to_string(*options.toAngle) + " deg";
+        char text[120];
+        std::snprintf(text, sizeof text, "to %.2f deg (%s%s)", *options.toAngle,
+                      std::fabs(*options.toAngle) == 360.0 ? "one whole turn, " : "",
+                      Wording::counted(counts, "count").c_str());
+        what = text;
     } else {
         // A negative amount flips the direction set here (the plug-in's rule).
         if (options.counterclockwise) {
@@ -81,7 +89,7 @@ int runRotate(CommandContext& context, const RotateOptions& options) {
         }
         if (options.counts) {
             const int counts = plugin.SetRotationIncrementInCounts(*options.counts);
-            what = "by " + std::to_string(counts) + " counts";
+            what = "by " + Wording::counted((unsigned long long)counts, "count");
         } else if (options.degrees) {
             // The plug-in keeps the count of a move in 32 bits.
             if (std::fabs(*options.degrees) / 360.0 * opened.counts >= double(INT_MAX)) {
@@ -95,7 +103,8 @@ int runRotate(CommandContext& context, const RotateOptions& options) {
             }
             const long counts = std::lround(degrees * opened.counts / 360.0);
             char text[80];
-            std::snprintf(text, sizeof text, "by %.4f deg (%ld counts)", degrees, counts);
+            std::snprintf(text, sizeof text, "by %.4f deg (%s)", degrees,
+                          Wording::counted(counts < 0 ? -counts : counts, "count").c_str());
             what = text;
         } else {
             plugin.SetRotationIncrementInCounts(0);  // 0 counts: turn until stopped
@@ -111,13 +120,25 @@ int runRotate(CommandContext& context, const RotateOptions& options) {
                 options.continuous && options.forSeconds <= 0 ? " (Ctrl-C stops)" : "");
     std::fflush(stdout);
 
+    const std::string errorBefore = plugin.lastError();
     const HostSession::Wait end =
         session.waitWhileRotating(options.continuous ? options.forSeconds : 0, [] {});
     if (end != HostSession::Wait::Stopped) {
         plugin.stopRotation();  // returns once the worker has ended the move
     }
+    // A move the board never reported under way is ended by the plug-in
+    // with a reason of its own.
+    const std::string error = plugin.lastError();
+    if (end == HostSession::Wait::Stopped && !error.empty() && error != errorBefore) {
+        context.printBoardSummary();
+        throw CommandFailure(EXIT_RUNTIME_FAILURE,
+                             "the move ended without the board's report of it: " + error +
+                                 " (is --model right for this turntable? `turntablectl info` "
+                                 "tells what it identifies as)");
+    }
     if (end == HostSession::Wait::Interrupted) {
-        std::printf("Interrupted: the turntable stopped\n");
+        std::fflush(stdout);
+        std::fprintf(stderr, "Interrupted: the turntable stopped\n");
     } else {
         std::printf("Done\n");
     }
@@ -129,19 +150,17 @@ int runRotate(CommandContext& context, const RotateOptions& options) {
 
 void addRotateCommand(CLI::App& app, CommandSet& commands) {
     const auto options = std::make_shared<RotateOptions>();
-    CLI::App* rotate = commands.add(
-        app, "rotate", "Turn once, or until Ctrl-C",
-        [options](CommandContext& context) { return runRotate(context, *options); });
-    CLI::Option* byCounts =
-        rotate
-            ->add_option("--counts", options->counts,
-                         "Turn by this many counts (negative: the other way)")
-            ->check(NumberRange::anyWhole<int>());
-    CLI::Option* byDegrees =
-        rotate
-            ->add_option("--degrees", options->degrees,
-                         "Turn by this many degrees, rounded to whole counts")
-            ->check(NumberRange::finite());
+    CLI::App* rotate =
+        commands.add(app, "rotate", "Turn once, or until Ctrl-C",
+                     [options](CommandContext& context) { return runRotate(context, *options); });
+    CLI::Option* byCounts = rotate
+                                ->add_option("--counts", options->counts,
+                                             "Turn by this many counts (negative: the other way)")
+                                ->check(NumberRange::anyWhole<int>());
+    CLI::Option* byDegrees = rotate
+                                 ->add_option("--degrees", options->degrees,
+                                              "Turn by this many degrees, rounded to whole counts")
+                                 ->check(NumberRange::finite());
     CLI::Option* toAngle =
         rotate
             ->add_option("--to", options->toAngle,
@@ -155,7 +174,7 @@ void addRotateCommand(CLI::App& app, CommandSet& commands) {
     rotate
         ->add_option("--for", options->forSeconds,
                      "With --continuous: stop after this many seconds")
-        ->check(NumberRange::finite())
+        ->check(NumberRange::above(0))
         ->needs(continuous);
     byCounts->excludes(byDegrees)->excludes(toAngle)->excludes(continuous);
     byDegrees->excludes(toAngle)->excludes(continuous);

@@ -101,10 +101,17 @@ bool SimulatedBench::attach(const std::string& tableList, std::string* error) {
         *error = fault;
         return false;
     }
-    m_device = tables > 0 ? 0 : -1;
-    m_stepper = m_api->boardKind(0) == 1;
-    m_countsPerRevolution = m_api->countsPerRevolution(0);
+    m_device = -1;
+    if (tables > 0) {
+        follow(0);
+    }
     return true;
+}
+
+void SimulatedBench::follow(int device) {
+    m_device = device;
+    m_stepper = m_api->boardKind(device) == 1;
+    m_countsPerRevolution = m_api->countsPerRevolution(device);
 }
 
 SimulatedBench::Counters SimulatedBench::counters() const {

@@ -49,11 +49,14 @@ public:
     /// FTSIM_DEVICES grammar; the first is the one the counters describe.
     /// False with the reason in `*error` when the bench refuses.
     bool attach(const std::string& tableList, std::string* error);
-    /// Counts per revolution of the first attached board.
+    /// Makes the board at D2XX list index `device` the one the counters,
+    /// the counts and the trace describe (the table a command opened).
+    void follow(int device);
+    /// Counts per revolution of the followed board (at first the first).
     unsigned countsPerRevolution() const { return m_countsPerRevolution; }
     bool hasDevice() const { return m_device >= 0; }
     Counters counters() const;
-    /// Writes the first attached board's pin history as a VCD file.
+    /// Writes the followed board's pin history as a VCD file.
     bool writeTrace(const std::string& path) const;
 
 private:

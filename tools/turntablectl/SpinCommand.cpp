@@ -1,66 +1,40 @@
-#include <unistd.h>
-
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <optional>
-#include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "CommandFailure.h"
 #include "Commands.h"
-#include "InterruptSignal.h"
 #include "MotionChecks.h"
 #include "NumberRange.h"
-#include "ResumeCommand.h"
-#include "ShotCommand.h"
-#include "SpinPlan.h"
-#include "SpinReport.h"
 #include "SpinOptions.h"
+#include "SpinPlan.h"
+#include "SpinSession.h"
+#include "Wording.h"
 
 namespace {
 
-std::string format(const char* pattern, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
-
-// Waits `milliseconds` for the turntable to settle, redrawing the progress;
-// false when Ctrl-C came first.
-bool settle(unsigned milliseconds, SpinReport& report) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (std::chrono::steady_clock::now() < end) {
-        if (InterruptSignal::raised()) {
-            return false;
-        }
-        report.tick();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return !InterruptSignal::raised();
-}
+// The plug-in takes angles within 0.01 degrees of the origin as no move.
+constexpr double kFinestStepDegrees = 0.02;
 
 unsigned shotsOf(const SpinOptions& options) {
     if (!options.step) {
         return options.shots;
     }
-    // --step lies above 0 and at most 360: at least one shot.
+    if (*options.step <= kFinestStepDegrees) {
+        throw CommandFailure(EXIT_BAD_ARGUMENTS,
+                             "--step " + Wording::number(*options.step) +
+                                 ": steps of 0.02 degrees or less are too fine");
+    }
     const double shots = 360.0 / *options.step;
     const double whole = std::round(shots);
     if (std::fabs(shots - whole) > 1e-6) {
-        throw CommandFailure(EXIT_BAD_ARGUMENTS, "--step must divide 360 degrees evenly");
+        throw CommandFailure(EXIT_BAD_ARGUMENTS, "--step " + Wording::number(*options.step) +
+                                                     ": the step must divide 360 degrees evenly");
     }
     return unsigned(whole);
-}
-
-std::string durationText(const std::optional<double>& seconds) {
-    if (!seconds) {
-        return "unknown (the DC motor keeps its own pace)";
-    }
-    return "at least " + (*seconds < 60 ? format("%.1f s", *seconds)
-                                        : ProgressDisplay::formatDuration(*seconds));
 }
 
 int printPlan(const SpinPlan& plan, const CommandContext::Opened& opened,
@@ -71,7 +45,8 @@ int printPlan(const SpinPlan& plan, const CommandContext::Opened& opened,
     if (options.json) {
         nlohmann::json shots = nlohmann::json::array();
         for (const SpinPlan::Shot& shot : plan.shots()) {
-            shots.push_back({{"shot", shot.number}, {"angle", shot.angle}, {"counts", shot.counts}});
+            shots.push_back(
+                {{"shot", shot.number}, {"angle", shot.angle}, {"counts", shot.counts}});
         }
         nlohmann::json answer = {{"model", opened.label},
                                  {"countsPerRevolution", setup.countsPerRevolution},
@@ -93,14 +68,17 @@ int printPlan(const SpinPlan& plan, const CommandContext::Opened& opened,
         std::printf("%s\n", answer.dump(2).c_str());
         return EXIT_OK;
     }
-    std::printf("Plan for %s: %u shots of %.2f deg %s, %u counts a turn\n", opened.label.c_str(),
-                setup.shots, 360.0 / setup.shots, direction, setup.countsPerRevolution);
+    std::printf("Plan for %s: %s of %.2f deg %s, %s a turn\n", opened.label.c_str(),
+                Wording::counted(setup.shots, "shot").c_str(), 360.0 / setup.shots, direction,
+                Wording::counted(setup.countsPerRevolution, "count").c_str());
     for (const SpinPlan::Shot& shot : plan.shots()) {
-        std::printf("  shot %u/%u at %.2f deg: %ld counts\n", shot.number, setup.shots,
-                    shot.angle, shot.counts);
+        std::printf("  shot %u/%u at %.2f deg: %s\n", shot.number, setup.shots, shot.angle,
+                    Wording::counted(shot.counts, "count").c_str());
     }
-    std::printf("%zu shots, %ld counts, expected duration %s%s\n", plan.shots().size(),
-                plan.totalCounts(), durationText(seconds).c_str(),
+    std::printf("%s, %s, expected duration %s%s\n",
+                Wording::counted(plan.shots().size(), "shot").c_str(),
+                Wording::counted(plan.totalCounts(), "count").c_str(),
+                Wording::expectedDuration(seconds).c_str(),
                 options.onShot.empty() ? "" : " plus the on-shot command's");
     std::printf("Dry run: the turntable did not turn\n");
     if (!board.empty()) {
@@ -109,179 +87,65 @@ int printPlan(const SpinPlan& plan, const CommandContext::Opened& opened,
     return EXIT_OK;
 }
 
-int runSpin(CommandContext& context, const SpinOptions& options) {
+// The plan's own checks, before the turntable is opened.
+unsigned checkedShots(const SpinOptions& options) {
     const unsigned shots = shotsOf(options);
-    // The plug-in takes angles within 0.01 degrees of the origin as no move.
-    if (360.0 / shots <= 0.02) {
-        throw CommandFailure(EXIT_BAD_ARGUMENTS, "steps of 0.02 degrees or less are too fine");
+    if (360.0 / shots <= kFinestStepDegrees) {
+        throw CommandFailure(
+            EXIT_BAD_ARGUMENTS,
+            "--shots " + std::to_string(shots) + ": steps of 0.02 degrees or less are too fine");
     }
     if (options.from > shots) {
         throw CommandFailure(EXIT_BAD_ARGUMENTS, "--from " + std::to_string(options.from) +
-                                                     ": the plan has " + std::to_string(shots) +
-                                                     " shots");
+                                                     ": the plan has " +
+                                                     Wording::counted(shots, "shot"));
     }
     // Moves go one way only: a table beyond the first shot would have to turn back.
     if (options.tableAt > options.from) {
-        throw CommandFailure(EXIT_BAD_ARGUMENTS, "--table-at cannot lie beyond --from");
+        throw CommandFailure(EXIT_BAD_ARGUMENTS, "--table-at " + std::to_string(options.tableAt) +
+                                                     " cannot lie beyond --from " +
+                                                     std::to_string(options.from));
     }
-    TurntablePlugin& plugin = context.plugin();
-    HxTurntableHardware& hardware = plugin.hardware();
-    HostSession& session = context.session();
+    return shots;
+}
 
-    const CommandContext::Opened opened = context.openOrFail();
+// What the opened turntable must offer for the plan.
+void checkTurntable(CommandContext& context, const CommandContext::Opened& opened,
+                    const SpinOptions& options, unsigned shots) {
     MotionChecks::requireCountsPerRevolution(opened);
     // A step below one count would be prepared as 0 counts, which the
     // plug-in runs as a rotation without end.
     if (shots > opened.counts) {
         throw CommandFailure(EXIT_BAD_ARGUMENTS,
-                             "a step of " + std::to_string(360.0 / shots) +
+                             "a step of " + Wording::number(360.0 / shots) +
                                  " degrees is less than one count of this turntable (" +
-                                 std::to_string(opened.counts) + " counts a turn)");
+                                 Wording::counted(opened.counts, "count") + " a turn)");
     }
     if (options.counterclockwise) {
-        MotionChecks::requireCounterclockwise(session, opened);
+        MotionChecks::requireCounterclockwise(context.session(), opened);
     }
+    if (options.shutter) {
+        MotionChecks::requireCameraLines(context.session(), opened);
+    }
+}
+
+int runSpin(CommandContext& context, const SpinOptions& options) {
+    const unsigned shots = checkedShots(options);
+    const CommandContext::Opened opened = context.openOrFail();
+    checkTurntable(context, opened, options, shots);
 
     const SpinPlan plan(
         {shots, options.from, options.tableAt, opened.counts, options.counterclockwise});
     // Only a stepper board, the one that turns both ways, runs at a pace
     // the plug-in sets; the DC counter board runs at its motor's.
-    const std::optional<double> expected =
-        plan.expectedSeconds(!session.canMoveCounterclockwise(), plugin.rotationSpeed(),
-                             options.settleMilliseconds, options.shutter);
+    const std::optional<double> expected = plan.expectedSeconds(
+        !context.session().canMoveCounterclockwise(), context.plugin().rotationSpeed(),
+        options.settleMilliseconds, options.shutter);
     if (options.dryRun) {
         return printPlan(plan, opened, options, expected,
                          options.json ? std::string() : context.boardSummary());
     }
-
-    SpinReport report(options.json, isatty(STDOUT_FILENO) == 1, shots);
-    std::string header = "Spinning " + opened.label + ": " + std::to_string(shots) +
-                         " shots of " + format("%.2f", 360.0 / shots) + " deg";
-    header += options.shutter ? " with shutter release" : "";
-    header += options.onShot.empty() ? "" : " and the on-shot command";
-    header += ", " + std::to_string(opened.counts) + " counts a turn";
-    if (options.from > 1) {
-        header += ", from shot " + std::to_string(options.from);
-    }
-    report.say(header + ", expected " + durationText(expected));
-
-    const ShotCommand command(options.onShot, options.onShotTimeoutSeconds, options.json);
-    const bool lockBefore = plugin.isLockMotorWhenIdle();
-    hardware.stepsSpinningWillStart();
-    plugin.spinningWillStart();  // origin here; the motor holds between shots
-
-    int code = EXIT_OK;
-    std::string reason = "done";
-    std::string failure;
-    unsigned taken = 0;
-    // The shot whose angle the table stands at, while it stands at one.
-    bool atShot = true;
-    unsigned standsAt = options.tableAt;
-    double standsAtAngle = SpinPlan::angleOf(options.tableAt, shots);
-    for (const SpinPlan::Shot& shot : plan.shots()) {
-        report.moving(shot.number, shot.angle);
-        if (shot.counts > 0) {
-            atShot = false;
-            const unsigned seen = session.stopReports();
-            hardware.rotateDeviceToAngle(shot.target);
-            const HostSession::Wait end = session.waitForStopReport(seen, [&] { report.tick(); });
-            if (end == HostSession::Wait::Interrupted) {
-                code = EXIT_INTERRUPTED;
-                break;
-            }
-            if (end != HostSession::Wait::Stopped) {
-                report.finish();
-                hardware.stopAngleRotation();
-                throw CommandFailure(EXIT_RUNTIME_FAILURE,
-                                     "the turntable did not turn towards shot " +
-                                         std::to_string(shot.number));
-            }
-        }
-        atShot = true;
-        standsAt = shot.number;
-        standsAtAngle = shot.angle;
-        report.moved(shot.number, shot.angle, shot.counts);
-        if (!settle(options.settleMilliseconds, report)) {
-            code = EXIT_INTERRUPTED;
-            break;
-        }
-        report.settled(shot.number, shot.angle, options.settleMilliseconds);
-        if (options.shutter && !plugin.shutterReleaseCameraHardware()) {
-            report.finish();
-            hardware.stopAngleRotation();
-            throw MotionChecks::shutterNotReleased(opened);
-        }
-        if (!options.onShot.empty()) {
-            report.commandStarting();
-            const ShotCommand::Result result =
-                command.run({{"TURNTABLECTL_SHOT", std::to_string(shot.number)},
-                             {"TURNTABLECTL_SHOTS", std::to_string(shots)},
-                             {"TURNTABLECTL_ANGLE", format("%.2f", shot.angle)},
-                             {"TURNTABLECTL_MODEL", opened.label}});
-            if (result.outcome == ShotCommand::Outcome::Interrupted) {
-                code = EXIT_INTERRUPTED;
-                break;
-            }
-            if (result.outcome != ShotCommand::Outcome::Succeeded) {
-                report.commandFailed(shot.number, shot.angle, result,
-                                     options.onShotTimeoutSeconds);
-                const bool timedOut = result.outcome == ShotCommand::Outcome::TimedOut;
-                code = timedOut ? EXIT_SHOT_COMMAND_TIMED_OUT : EXIT_SHOT_COMMAND_FAILED;
-                reason = timedOut ? "command-timed-out" : "command-failed";
-                failure = "the on-shot command " +
-                          SpinReport::describe(result, options.onShotTimeoutSeconds) +
-                          " at shot " + std::to_string(shot.number) + " of " +
-                          std::to_string(shots);
-                break;
-            }
-        }
-        ++taken;
-        report.shotTaken(shot.number, shot.angle, options.shutter, !options.onShot.empty());
-    }
-    report.finish();
-
-    // The plug-in's own ends of a host spin: stopAngleRotation stops a move
-    // still under way; stepsSpinningWillStop prepares, without starting, the
-    // way back to the origin.
-    std::string resume;
-    if (code == EXIT_OK) {
-        hardware.stepsSpinningWillStop();
-        report.say(options.from == 1
-                       ? "Spin done: " + std::to_string(taken) + " shots over one turn in " +
-                             format("%.1f", report.elapsedSeconds()) + " s"
-                       : "Spin done: shots " + std::to_string(options.from) + " to " +
-                             std::to_string(shots) + " in " +
-                             format("%.1f", report.elapsedSeconds()) + " s");
-    } else {
-        hardware.stopAngleRotation();
-        if (code == EXIT_INTERRUPTED) {
-            reason = "interrupted";
-        }
-        std::string where = "between two shots";
-        if (atShot) {
-            resume = resumeCommand(context.options().commandLine, standsAt);
-            where = "at shot " + std::to_string(standsAt) + " (" + format("%.2f", standsAtAngle) +
-                    " deg from the start)";
-        }
-        const std::string stop = "the turntable stopped after " + std::to_string(taken) +
-                                 " of " + std::to_string(plan.shots().size()) + " shots (" +
-                                 format("%.1f", report.elapsedSeconds()) + " s) and rests " +
-                                 where;
-        const std::string hint = resume.empty() ? "" : "\nResume with: " + resume;
-        if (code == EXIT_INTERRUPTED) {
-            report.say("Interrupted: " + stop + hint);
-        } else {
-            report.warn(failure + ": " + stop + hint);
-        }
-    }
-    report.ended(reason, taken, resume);
-    // Leave the motor as the model keeps it when idle (most release it).
-    plugin.SetLockMotorWhenIdle(lockBefore, true);
-    const std::string board = context.boardSummary();
-    if (!board.empty()) {
-        report.say(board);
-    }
-    return code;
+    return SpinSession(context, options, plan, opened, expected).run();
 }
 
 }  // namespace
@@ -307,7 +171,8 @@ void addSpinCommand(CLI::App& app, CommandSet& commands) {
         spin->add_option("--on-shot", options.onShot,
                          "Shell command run at each stop (after the shutter pulse with "
                          "--shutter), with TURNTABLECTL_SHOT, _SHOTS, _ANGLE and _MODEL set; "
-                         "the spin goes on when it exits 0 and stops otherwise");
+                         "the spin goes on when it exits 0 and stops otherwise")
+            ->check(NumberRange::nonEmpty("a shell command"));
     spin->add_option("--on-shot-timeout", options.onShotTimeoutSeconds,
                      "Seconds the on-shot command may take before it is ended (default: no limit)")
         ->check(NumberRange::above(0))

@@ -22,10 +22,11 @@ SpinPlan::SpinPlan(const Setup& setup) : m_setup(setup) {
     // session ends exactly where an unbroken one would.
     std::vector<long> reached(setup.shots + 1, 0);
     for (unsigned number = 1; number <= setup.shots && degreesPerCount > 0.0; ++number) {
-        reached[number] = countsTo(float(angleOf(number, setup.shots)), reached[number - 1],
-                                   degreesPerCount);
+        reached[number] =
+            countsTo(float(angleOf(number, setup.shots)), reached[number - 1], degreesPerCount);
     }
     const long start = setup.tableAt <= setup.shots ? reached[setup.tableAt] : 0;
+    m_start = start;
     long position = start;
     for (unsigned number = setup.from; number <= setup.shots; ++number) {
         Shot shot;
@@ -33,15 +34,16 @@ SpinPlan::SpinPlan(const Setup& setup) : m_setup(setup) {
         shot.angle = sign * angleOf(number, setup.shots);
         // A whole turn from the start is asked for as exactly 360, which the
         // plug-in takes as a full revolution rather than as no move.
-        const double fromHere = setup.tableAt == 0
-                                    ? angleOf(number, setup.shots)
-                                    : angleOf(number, setup.shots) - double(start) * degreesPerCount;
+        const double fromHere =
+            setup.tableAt == 0 ? angleOf(number, setup.shots)
+                               : angleOf(number, setup.shots) - double(start) * degreesPerCount;
         shot.target = float(sign * fromHere);
         if (std::fabs(shot.target) > 0.01f && degreesPerCount > 0.0) {
             const long at = start + countsTo(shot.target, position - start, degreesPerCount);
             shot.counts = at - position;
             position = at;
         }
+        shot.fromStart = position;
         m_shots.push_back(shot);
     }
 }

@@ -27,6 +27,7 @@ public:
         double angle = 0;     ///< degrees of the plan, negative counter-clockwise
         float target = 0;     ///< what to ask the plug-in for, from where the table stands
         long counts = 0;      ///< counts of the move to it; 0 when the table is already there
+        long fromStart = 0;   ///< where it puts the table, in counts from the start of the plan
     };
 
     explicit SpinPlan(const Setup& setup);
@@ -34,6 +35,9 @@ public:
     const Setup& setup() const { return m_setup; }
     const std::vector<Shot>& shots() const { return m_shots; }
     long totalCounts() const;
+    /// Counts from the start of the plan at which the table stands when
+    /// the spin begins (at shot --table-at).
+    long startCounts() const { return m_start; }
     /// Plan angle of shot `shot` of `shots` (0 is the start), unsigned.
     static double angleOf(unsigned shot, unsigned shots);
 
@@ -46,6 +50,7 @@ public:
 
 private:
     Setup m_setup;
+    long m_start = 0;
     std::vector<Shot> m_shots;
 };
 

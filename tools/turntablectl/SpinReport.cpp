@@ -67,13 +67,18 @@ void SpinReport::commandFailed(unsigned shot, double angle, const ShotCommand::R
     emit(event);
 }
 
-void SpinReport::ended(const std::string& reason, unsigned taken, const std::string& resume) {
+void SpinReport::ended(const std::string& reason, unsigned taken, const std::string& resume,
+                       const Resting& resting) {
     nlohmann::json event = {{"event", reason == "done" ? "done" : "stopped"},
                             {"reason", reason},
                             {"shotsTaken", taken},
                             {"seconds", elapsedSeconds()}};
-    if (!resume.empty()) {
-        event["resume"] = resume;
+    if (reason != "done") {
+        // Null where the table stopped between two shots.
+        event["restingShot"] = resting.atShot ? nlohmann::json(resting.shot) : nullptr;
+        event["restingAngle"] = resting.atShot ? nlohmann::json(resting.angle) : nullptr;
+        event["restingCounts"] = resting.atShot ? nlohmann::json(resting.countsFromStart) : nullptr;
+        event["resume"] = resume.empty() ? nlohmann::json(nullptr) : nlohmann::json(resume);
     }
     emit(event);
 }

@@ -29,9 +29,18 @@ public:
     void shotTaken(unsigned shot, double angle, bool shutter, bool command);
     void commandFailed(unsigned shot, double angle, const ShotCommand::Result& result,
                        double timeoutSeconds);
-    /// The last event: `reason` is "done", "command-failed", "command-timed-out" or
-    /// "interrupted"; `resume` empty when the table is not at a shot's angle.
-    void ended(const std::string& reason, unsigned taken, const std::string& resume);
+    /// Where a stopped session left the table.
+    struct Resting {
+        bool atShot = false;  ///< false: between two shots, at no known angle
+        unsigned shot = 0;    ///< 0: the start of the plan
+        double angle = 0;
+        long countsFromStart = 0;
+    };
+    /// The last event: `reason` is "done", "command-failed", "command-timed-out",
+    /// "interrupted", "move-failed" or "shutter-failed"; `resume` empty when
+    /// the session cannot be resumed exactly (the table is not at a shot's angle).
+    void ended(const std::string& reason, unsigned taken, const std::string& resume,
+               const Resting& resting);
 
     void tick();
     void finish();

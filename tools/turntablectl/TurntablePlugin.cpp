@@ -16,7 +16,7 @@ using Control = HxVorandelTurntableControl;
 struct TurntablePlugin::EntryPoints {
     void (*construct)(Control*);
 #define TT_ENTRY_POINT_FIELD(field, memberType, member) \
-    using Member_##field = memberType;           \
+    using Member_##field = memberType;                  \
     entry_points::FreeFunction<Member_##field>::type field;
     TT_PLUGIN_ENTRY_POINTS(TT_ENTRY_POINT_FIELD)
 #undef TT_ENTRY_POINT_FIELD
@@ -165,4 +165,11 @@ bool TurntablePlugin::writeToEEPROM(short writtenId) {
 }
 bool TurntablePlugin::readFromEEPROM(short* writtenId) {
     return m_entry->readFromEEPROM(m_object, writtenId);
+}
+std::vector<HxVorandelTurntableControl::AttachedTurntable> TurntablePlugin::attachedTurntables()
+    const {
+    return m_entry->attachedTurntables();
+}
+DevicesNamesList TurntablePlugin::availableDevicesAt(size_t position) const {
+    return m_entry->availableDevicesAt(m_object, position);
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "HxTurntableHardwarePrivate.h"
 #include "HxVorandelTurntableControl.h"
@@ -66,6 +67,10 @@ public:
     bool shutterReleaseCameraHardware();
     bool writeToEEPROM(short writtenId);
     bool readFromEEPROM(short* writtenId);
+    /// Every attached turntable chip, in list order.
+    std::vector<HxVorandelTurntableControl::AttachedTurntable> attachedTurntables() const;
+    /// Discovery of the turntable at `position` of attachedTurntables().
+    DevicesNamesList availableDevicesAt(size_t position) const;
 
 private:
     struct EntryPoints;

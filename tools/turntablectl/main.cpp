@@ -1,6 +1,8 @@
 // turntablectl: the reference host. It loads the turntable plug-in the way a
 // host photography application does and drives it from the command line.
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -55,7 +57,10 @@ int main(int argc, char** argv) {
         "application does. On the simulator it sets up a simulated turntable first."};
     app.footer(kExitCodes);
     app.fallthrough();
-    app.require_subcommand(1);
+    // At most one; none is reported below, so that an unknown word is named
+    // as such rather than as a missing command.
+    app.require_subcommand(0, 1);
+    app.set_version_flag("--version", std::string("turntablectl ") + TT_VERSION);
 
     CommonOptions common;
     common.commandLine.assign(argv, argv + argc);
@@ -75,7 +80,28 @@ int main(int argc, char** argv) {
         const int code = app.exit(e);
         return code == 0 ? EXIT_OK : EXIT_BAD_ARGUMENTS;
     }
+    if (app.get_subcommands().empty()) {
+        std::fprintf(stderr,
+                     "turntablectl: a command is required: list, spin, rotate, shutter, info or "
+                     "identity\nRun with --help for more information.\n");
+        return EXIT_BAD_ARGUMENTS;
+    }
     noteSimulationOptions(app, common);
+    if (const char* realtime = std::getenv("VORANDEL_TURNTABLE_REALTIME")) {
+        // The plug-in takes any value but these four as "on": a typing
+        // mistake would keep real-time scheduling on unnoticed.
+        bool known = false;
+        for (const char* word : {"0", "off", "no", "false", "1", "on", "yes", "true"}) {
+            known = known || strcasecmp(realtime, word) == 0;
+        }
+        if (!known) {
+            std::fprintf(stderr,
+                         "turntablectl: VORANDEL_TURNTABLE_REALTIME=%s is not allowed: give 0, "
+                         "off, no or false (real-time scheduling off), or 1, on, yes or true\n",
+                         realtime);
+            return EXIT_BAD_ARGUMENTS;
+        }
+    }
 
     // The plug-in reads its log settings once, from the environment of the
     // process that loads it.

@@ -59,7 +59,13 @@
     TT_ENTRY_POINT(writeToEEPROM, bool (HxVorandelTurntableControl::*)(short),                     \
                    &HxVorandelTurntableControl::writeToEEPROM)                                     \
     TT_ENTRY_POINT(readFromEEPROM, bool (HxVorandelTurntableControl::*)(short*),                   \
-                   &HxVorandelTurntableControl::readFromEEPROM)
+                   &HxVorandelTurntableControl::readFromEEPROM)                                    \
+    TT_ENTRY_POINT(attachedTurntables,                                                             \
+                   std::vector<HxVorandelTurntableControl::AttachedTurntable> (*)(),               \
+                   &HxVorandelTurntableControl::attachedTurntables)                                \
+    TT_ENTRY_POINT(availableDevicesAt,                                                             \
+                   DevicesNamesList (HxVorandelTurntableControl::*)(size_t) const,                 \
+                   &HxVorandelTurntableControl::availableDevicesAt)
 
 // The process-wide callback slots, by field and object.
 #define TT_PLUGIN_SLOTS(TT_SLOT)                                                            \
