@@ -54,9 +54,10 @@ void SpinSession::begin() {
     std::string header =
         "Spinning " + m_opened.label + ": " +
         (m_options.from > 1 ? Wording::counted(toTake, "shot") + " of " + std::to_string(m_shots) +
-                                  " (from shot " + std::to_string(m_options.from) + ")"
-                            : Wording::counted(m_shots, "shot")) +
-        " of " + Wording::degrees(360.0 / m_shots) + " deg";
+                                  " (from shot " + std::to_string(m_options.from) + "), " +
+                                  Wording::degrees(360.0 / m_shots) + " deg apart"
+                            : Wording::counted(m_shots, "shot") + " of " +
+                                  Wording::degrees(360.0 / m_shots) + " deg");
     header += m_options.shutter ? " with shutter release" : "";
     header += m_options.onShot.empty() ? "" : " and the on-shot command";
     header += ", " + Wording::counted(m_opened.counts, "count") + " a turn";
