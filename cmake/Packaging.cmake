@@ -86,11 +86,13 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TT_DEB_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SOURCE ${TT_DEB_RUNTIME_PACKAGE})
 # Depends from the binaries themselves: dpkg-shlibdeps reads what each ELF
-# file needs. The plug-in's own libftd2xx.so is found in the private
-# directory, inside the package.
+# file needs. The libftd2xx.so the plug-in needs is found inside the
+# package, in the private directory (the simulator) or below it (the
+# libftdi1 backend, for a build without the simulator).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
-  ${CPACK_PACKAGING_INSTALL_PREFIX}/${TT_INSTALL_PRIVATE_LIBDIR})
+  ${CPACK_PACKAGING_INSTALL_PREFIX}/${TT_INSTALL_PRIVATE_LIBDIR}
+  ${CPACK_PACKAGING_INSTALL_PREFIX}/${TT_INSTALL_PRIVATE_LIBDIR}/libftdi1)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # A shlibs entry lets a host's own package depend on the plug-in library;
 # only libraries with a versioned SONAME get one, not the private
