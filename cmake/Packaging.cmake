@@ -46,6 +46,23 @@ install(FILES ${TT_DEB_SOURCE_DIR}/copyright ${TT_DEB_CHANGELOG}.gz
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${TT_DEB_DEVELOPMENT_PACKAGE}
   COMPONENT DebianDevelopmentMetadata EXCLUDE_FROM_ALL)
 
+# turntablectl's manual page, written from its own help (not in sanitizer
+# builds, whose programs no package carries).
+if(TARGET turntablectl AND NOT TT_SANITIZE)
+  set(tt_man_page ${PROJECT_BINARY_DIR}/debian/turntablectl.1)
+  add_custom_command(OUTPUT ${tt_man_page}.gz
+    COMMAND ${CMAKE_COMMAND} -DTURNTABLECTL=$<TARGET_FILE:turntablectl>
+      -DVERSION=${PROJECT_VERSION} -DOUTPUT=${tt_man_page}
+      -P ${PROJECT_SOURCE_DIR}/cmake/TurntablectlManPage.cmake
+    COMMAND gzip -9nf ${tt_man_page}
+    DEPENDS turntablectl ${PROJECT_SOURCE_DIR}/cmake/TurntablectlManPage.cmake
+    COMMENT "Writing turntablectl's manual page from its help"
+    VERBATIM)
+  add_custom_target(turntablectl_man_page ALL DEPENDS ${tt_man_page}.gz)
+  install(FILES ${tt_man_page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+    COMPONENT DebianRuntimeMetadata EXCLUDE_FROM_ALL)
+endif()
+
 get_cmake_property(tt_install_components COMPONENTS)
 foreach(component IN LISTS tt_install_components)
   if(NOT component IN_LIST TT_DEB_RUNTIME_COMPONENTS

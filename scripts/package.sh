@@ -11,7 +11,8 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target VorandelTurntable turntablectl ftd2xx_sim ftd2xx_libftdi
+cmake --build --preset default --target VorandelTurntable turntablectl ftd2xx_sim ftd2xx_libftdi \
+  turntablectl_man_page
 
 out="$PWD/build/default/packages"
 rm -f "$out"/*.deb

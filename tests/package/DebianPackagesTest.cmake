@@ -169,6 +169,7 @@ elseif(CASE STREQUAL "FieldsAndContents")
     ${libdir}/libVorandelTurntable.so.${VERSION}
     "${libdir}/libVorandelTurntable.so.1 -> libVorandelTurntable.so.${VERSION}"
     /usr/bin/turntablectl
+    /usr/share/man/man1/turntablectl.1.gz
     ${private_libdir}/libftd2xx.so
     ${private_libdir}/libftdi1/libftd2xx.so
     /lib/udev/rules.d/60-vorandel-turntable.rules
