@@ -1,7 +1,8 @@
 # CPack pre-build script: moves the udev rules, installed under the packaging
 # prefix (/usr/lib/udev/rules.d), to /lib/udev/rules.d in every staged
-# package, where Debian 12's udev reads the distribution's rules and where
-# dpkg's file list keeps them apart from a path under /usr.
+# package: where Debian 12's own packages (systemd, libsigrok4, e2fsprogs)
+# put the udev rules they ship. With Debian 12's merged /usr it is the same
+# directory as /usr/lib/udev/rules.d, which udev reads.
 file(GLOB staged_udev_dirs LIST_DIRECTORIES true
   "${CPACK_TEMPORARY_DIRECTORY}/*${CPACK_PACKAGING_INSTALL_PREFIX}/lib/udev")
 foreach(staged IN LISTS staged_udev_dirs)
