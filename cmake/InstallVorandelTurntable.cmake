@@ -36,12 +36,12 @@ install(TARGETS VorandelTurntable d2xx_headers
   INCLUDES DESTINATION ${TT_INSTALL_HEADER_DIR})
 
 install(FILES
-    ${PROJECT_SOURCE_DIR}/SDK/HxAbstractPlugin.h
-    ${PROJECT_SOURCE_DIR}/SDK/HxExport.h
-    ${PROJECT_SOURCE_DIR}/SDK/HxTurntableHardware.h
-    ${PROJECT_SOURCE_DIR}/SDK/HxTurntableHardwarePrivate.h
-    ${PROJECT_SOURCE_DIR}/SDK/HxTypes.h
-    ${PROJECT_SOURCE_DIR}/Plug-ins/VorandelTurntable/HxVorandelTurntableControl.h
+    ${PROJECT_SOURCE_DIR}/include/VorandelTurntable/HxAbstractPlugin.h
+    ${PROJECT_SOURCE_DIR}/include/VorandelTurntable/HxExport.h
+    ${PROJECT_SOURCE_DIR}/include/VorandelTurntable/HxTurntableHardware.h
+    ${PROJECT_SOURCE_DIR}/include/VorandelTurntable/HxTurntableHardwarePrivate.h
+    ${PROJECT_SOURCE_DIR}/include/VorandelTurntable/HxTypes.h
+    ${PROJECT_SOURCE_DIR}/include/VorandelTurntable/HxVorandelTurntableControl.h
   DESTINATION ${TT_INSTALL_HEADER_DIR} COMPONENT Development)
 
 install(TARGETS turntablectl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
