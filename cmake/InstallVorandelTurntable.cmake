@@ -42,6 +42,7 @@ install(FILES
     ${PROJECT_SOURCE_DIR}/include/VorandelTurntable/HxTurntableHardwarePrivate.h
     ${PROJECT_SOURCE_DIR}/include/VorandelTurntable/HxTypes.h
     ${PROJECT_SOURCE_DIR}/include/VorandelTurntable/HxVorandelTurntableControl.h
+    ${PROJECT_SOURCE_DIR}/include/TurntableIds/TurntableIds.h
   DESTINATION ${TT_INSTALL_HEADER_DIR} COMPONENT Development)
 
 install(TARGETS turntablectl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
