@@ -99,6 +99,13 @@ TEST(PhotographerCases, InterruptedSessionsRestAtAShotAndResumeWhereTheyStopped)
     EXPECT_GT(twice.board().pulses, 0u);
     EXPECT_TRUE(has(twice.err, "rests between the start and shot 1")) << twice.err;
     EXPECT_FALSE(has(twice.err, "Resume with")) << twice.err;
+
+    // A pulse of 100 s does not hold Ctrl-C back.
+    const ToolRun longPulse = ToolRun::turntablectlInterrupted(
+        {"--speed", "100000", "rotate", "--counts", "3"}, "Rotating");
+    EXPECT_EQ(longPulse.exitCode, 130) << longPulse.describe();
+    EXPECT_LT(longPulse.interruptToExit.count(), 20000);
+    EXPECT_EQ(longPulse.board().pulses, 1u);
 }
 
 TEST(PhotographerCases, SeveralTablesAreListedAndTheOneChosenIsTheOneThatTurns) {
