@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -229,8 +230,11 @@ int SpinSession::end() {
         // Stops a move still under way (none, but for a failed one).
         hardware.stopAngleRotation();
         if (m_rest.atShot) {
-            const unsigned from = m_rest.shotTaken ? m_rest.shot + 1 : m_rest.shot;
-            if (from >= m_options.from && from <= m_shots && from >= 1) {
+            // Stopped before its first move, a resumed session resumes at its
+            // own first shot, whatever shot it stands at.
+            const unsigned from =
+                std::max(m_rest.shotTaken ? m_rest.shot + 1 : m_rest.shot, m_options.from);
+            if (from <= m_shots) {
                 resume = resumeCommand(m_context.options().commandLine, from, m_rest.shot);
             }
             resting = {true, m_rest.shot, m_rest.angle, m_rest.fromStart};
