@@ -305,6 +305,17 @@ protected:
     /// the one SetFTDIError gives for every code, false, so it is false after
     /// a good write too. The shadow byte is not changed.
     bool writeChipByte(unsigned char byteToWrite);
+    /// Writes `count` bytes in one transfer, without a purge, so that the
+    /// chip clocks them out of its transmit buffer one byte period apart;
+    /// the call blocks while that buffer is full. True when every byte was
+    /// taken; otherwise records TT_ERROR_WRITE_FAILED and returns false. The
+    /// shadow byte is not changed. For the worker of a move only: the port
+    /// lock is not held while the write blocks (closing stops the move
+    /// before it releases the handle).
+    bool writeChipBytes(const unsigned char* bytes, size_t count);
+    /// FT_SetBaudRate on the held handle: the rate at which the chip clocks
+    /// bytes out in bit-bang mode. False when the call fails.
+    bool setChipBaudRate(unsigned long baudRate);
     /// Purges the receive buffer and reads one fresh sample of the port;
     /// records TT_ERROR_OK or TT_ERROR_READ_FAILED; returns the byte AND mask
     /// (0 when the read fails or delivers nothing).
@@ -329,6 +340,10 @@ protected:
     void SetNextGlobalPositionAngle(double dAngle);
     /// The target angle becomes the current angle (end of every move).
     void UpdateGlobalPositionAngleAfterRotation();
+    /// For a motion that knows how many counts reached the board: the target
+    /// angle becomes the current angle moved by `counts` in the move's
+    /// direction, so that the end of the move bookkeeps those.
+    void SetNextGlobalPositionFromCounts(uint64_t counts);
 
     // ---- Worker protocol for the drivers ----
 

@@ -37,6 +37,35 @@ bool FTDIController::writeChipByteLocked(unsigned char byteToWrite) {
     return SetFTDIError(TT_ERROR_WRITE_FAILED);
 }
 
+bool FTDIController::writeChipBytes(const unsigned char* bytes, size_t count) {
+    // The write blocks while the chip's buffer is full, for most of a move:
+    // held across it, the port lock would shut every other thread out of
+    // the port (and out of holdsHandle, so a stop could never start). The
+    // handle stays valid without it: closeDevice stops the move, and waits
+    // for its port work, before it closes the handle.
+    FT_HANDLE handle = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_portMutex);
+        handle = m_ftdiHandle;
+    }
+    DWORD bytesWritten = 0;
+    const FT_STATUS ftStatus = FT_Write(handle, const_cast<unsigned char*>(bytes),
+                                        static_cast<DWORD>(count), &bytesWritten);
+    if (ftStatus == FT_OK && bytesWritten == count) {
+        SetFTDIError(TT_ERROR_OK);
+        return true;
+    }
+    D2xxDiagnostics::checkTransfer("FT_Write", ftStatus, bytesWritten, static_cast<DWORD>(count));
+    return SetFTDIError(TT_ERROR_WRITE_FAILED);
+}
+
+bool FTDIController::setChipBaudRate(unsigned long baudRate) {
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    return D2xxDiagnostics::checked("FT_SetBaudRate", FT_SetBaudRate(m_ftdiHandle,
+                                                                     static_cast<ULONG>(baudRate))) ==
+           FT_OK;
+}
+
 unsigned char FTDIController::readChipByte(unsigned char mask) {
     std::lock_guard<std::mutex> lock(m_portMutex);
     unsigned char byteRead = 0;

@@ -127,6 +127,18 @@ void FTDIController::UpdateGlobalPositionAngleAfterRotation() {
     m_dCurrentGlobalPositionAngle.store(m_dMoveToGlobalPositionAngle.load());
 }
 
+void FTDIController::SetNextGlobalPositionFromCounts(uint64_t counts) {
+    const unsigned int countsPerRevolution = m_nCountsPerRevolution.load();
+    if (countsPerRevolution == 0)
+        return;
+    // Whole turns change no angle; the rest keeps its precision.
+    const double dDegrees = DEGREES_PER_REVOLUTION *
+                            static_cast<double>(counts % countsPerRevolution) /
+                            static_cast<double>(countsPerRevolution);
+    SetNextGlobalPositionAngle(m_dCurrentGlobalPositionAngle.load() +
+                               dDegrees * globalDegreesSign(m_rotationDirection.load()));
+}
+
 int FTDIController::SetRotationIncrementInCounts(int iRotateCounts) {
     if (GetCountsPerRevolution() == 0) {
         SetFTDIError(TT_ERROR_UNDEFINED_COUNTS_PER_REVOLUTION);

@@ -7,9 +7,13 @@
 #include "BoardPins.h"
 #include "DiagnosticLog.h"
 #include "HxVorandelTurntableControl.h"
+#include "PulseMode.h"
 
 HxStepperMotor::HxStepperMotor(HxVorandelTurntableControl* vorandelTurntableControl)
-    : FTDIController(VorandelTurntable), m_vorandelTurntableControl(vorandelTurntableControl) {
+    : FTDIController(VorandelTurntable),
+      m_vorandelTurntableControl(vorandelTurntableControl),
+      m_bytesPerBaud(16.0),
+      m_measuredByteRate(0.0) {
     SetTurntableProfile(TurntableProfile{/*bSupportsDirection=*/true, /*bSupportsSpeed=*/true,
                                          /*bSupportsLockUnlock=*/true});
     // The owner hears of the end of every move that is not cancelled; after
@@ -84,6 +88,10 @@ bool HxStepperMotor::StartRotationThread() {
 
 void HxStepperMotor::rotationThread(FTDIController* thisController, uint32_t nNumberOfSteps) {
     auto* stepperMotor = static_cast<HxStepperMotor*>(thisController);
+    if (PulseMode::fromEnvironment() == PulseMode::Clocked) {
+        stepperMotor->clockedMotion(nNumberOfSteps);
+        return;
+    }
 
     const unsigned char packet = stepperMotor->GetPacket();
     const uint32_t nSpeed = stepperMotor->GetRotationSpeed();

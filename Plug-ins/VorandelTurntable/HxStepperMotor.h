@@ -1,6 +1,7 @@
 #ifndef HX_STEPPER_MOTOR_H
 #define HX_STEPPER_MOTOR_H
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -37,6 +38,18 @@ public:
     /// refused while it runs. Allowed from the end-of-move report.
     bool triggerShutterRelease() override;
 
+    /// The chip's byte rate in bit-bang mode as the first clocked move
+    /// measured it (bytes a second at the baud rate it then ran at); 0 until
+    /// measured.
+    double measuredByteRate() const;
+    /// Bytes a second per baud the chip clocks out: the published 16 until
+    /// measured, then what was measured.
+    double bytesPerBaud() const;
+
+    /// Bytes a second of a clocked move's grid: 10 a millisecond, so that
+    /// every wait of a step (whole milliseconds) is a whole number of bytes.
+    static constexpr unsigned GRID_BYTES_PER_MILLISECOND = 10;
+
 private:
     /// Prepares a move in one port write: direction by polarity, motor enable
     /// and USB-enable active, focus and shutter low. With the direction
@@ -53,7 +66,25 @@ private:
     /// locked, position, report).
     static void rotationThread(FTDIController* thisController, uint32_t nNumberOfSteps);
 
+    /// The same move timed by the chip's crystal (VORANDEL_TURNTABLE_PULSES=
+    /// clocked): the pulses, each of today's shape on a grid of 100 us bytes,
+    /// are written in chunks that the chip clocks out while the worker sleeps
+    /// in the write. The chip is kept at most its buffer and one chunk ahead
+    /// (some 36 ms), so a stop (no further chunk; what is queued plays out)
+    /// takes effect within that; the move ends once every byte written has
+    /// reached the pins, and the position counts the pulses written. The
+    /// first clocked move measures the chip's byte clock and corrects the
+    /// baud rate to it.
+    void clockedMotion(uint32_t counts);
+    /// The baud rate that gives the grid's byte rate on this chip.
+    unsigned long gridBaudRate() const;
+    /// Takes a measured byte rate at `baud`: keeps the chip's bytes per
+    /// baud, logs it and returns the baud rate that gives the grid now.
+    unsigned long takeMeasurement(double bytesPerSecond, unsigned long baud);
+
     HxVorandelTurntableControl* const m_vorandelTurntableControl;
+    std::atomic<double> m_bytesPerBaud;
+    std::atomic<double> m_measuredByteRate;
 };
 
 #endif  // HX_STEPPER_MOTOR_H

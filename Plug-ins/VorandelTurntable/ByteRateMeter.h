@@ -1,0 +1,45 @@
+#ifndef BYTE_RATE_METER_H
+#define BYTE_RATE_METER_H
+
+#include <cstddef>
+#include <cstdint>
+
+/// Measures how fast the chip clocks bytes out in bit-bang mode, from the
+/// writes of a streamed move: once the chip's transmit buffer is full, a
+/// write returns only as the chip makes room, so the bytes written between
+/// two returns over the time between them is the chip's byte rate. The host
+/// being late to write again changes nothing as long as the buffer does not
+/// run dry: the chip keeps clocking meanwhile, and the next write returns
+/// that much sooner.
+class ByteRateMeter {
+public:
+    /// Writes passed over before the timing starts, so that the buffer is
+    /// full by then.
+    static constexpr unsigned WARM_UP_WRITES = 3;
+    /// How long the timing runs.
+    static constexpr int64_t SPAN_NS = 100000000;
+
+    /// A write of `bytes` returned at `returnedAt` (ns, monotonic clock).
+    void wrote(size_t bytes, int64_t returnedAt);
+    bool measured() const { return m_measured; }
+    /// Bytes a second; valid once measured().
+    double bytesPerSecond() const { return m_bytesPerSecond; }
+
+    /// The rate the R chips' baud generator runs at when asked for `baud`:
+    /// 3,000,000 / (n + x/8), the divisor nearest to the rate.
+    static double generatedBaud(unsigned long baud);
+    /// The bytes a second per baud a measured rate shows: the nearest whole
+    /// number when it is within 5 % of one (the multiples reported for
+    /// these chips, 16 and 4, are whole and far apart; the timing of a busy
+    /// host may be a few per cent off), else the measured ratio.
+    static double bytesPerBaud(double bytesPerSecond, unsigned long baud);
+
+private:
+    unsigned m_writes = 0;
+    int64_t m_start = 0;
+    uint64_t m_bytes = 0;
+    bool m_measured = false;
+    double m_bytesPerSecond = 0.0;
+};
+
+#endif  // BYTE_RATE_METER_H
