@@ -8,13 +8,19 @@ void ByteRateMeter::wrote(size_t bytes, int64_t returnedAt) {
         return;
     ++m_writes;
     if (m_writes <= WARM_UP_WRITES) {
-        m_start = returnedAt;
+        m_start = m_last = returnedAt;
         return;
     }
-    m_bytes += bytes;
-    const int64_t span = returnedAt - m_start;
-    if (span >= SPAN_NS) {
-        m_bytesPerSecond = static_cast<double>(m_bytes) * 1e9 / static_cast<double>(span);
+    // Each write's own rate: a late return makes one interval long and the
+    // next one short, so the median of them is what the chip did.
+    const int64_t interval = returnedAt - m_last;
+    m_last = returnedAt;
+    if (interval > 0)
+        m_rates.push_back(static_cast<double>(bytes) * 1e9 / static_cast<double>(interval));
+    if (returnedAt - m_start >= SPAN_NS && m_rates.size() >= MIN_INTERVALS) {
+        std::vector<double> sorted = m_rates;
+        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+        m_bytesPerSecond = sorted[sorted.size() / 2];
         m_measured = true;
     }
 }

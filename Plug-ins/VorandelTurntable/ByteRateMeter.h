@@ -3,21 +3,24 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 /// Measures how fast the chip clocks bytes out in bit-bang mode, from the
 /// writes of a streamed move: once the chip's transmit buffer is full, a
-/// write returns only as the chip makes room, so the bytes written between
-/// two returns over the time between them is the chip's byte rate. The host
-/// being late to write again changes nothing as long as the buffer does not
-/// run dry: the chip keeps clocking meanwhile, and the next write returns
-/// that much sooner.
+/// write returns only as the chip makes room, so the bytes of a write over
+/// the time since the previous one returned is the chip's byte rate. The
+/// host being late to write again changes nothing as long as the buffer does
+/// not run dry: the chip keeps clocking meanwhile, and the next write returns
+/// that much sooner. A return seen late (a busy host) lengthens one interval
+/// and shortens the next: the median of the writes' rates is taken.
 class ByteRateMeter {
 public:
     /// Writes passed over before the timing starts, so that the buffer is
     /// full by then.
     static constexpr unsigned WARM_UP_WRITES = 3;
-    /// How long the timing runs.
+    /// How long the timing runs, and over at least how many writes.
     static constexpr int64_t SPAN_NS = 100000000;
+    static constexpr size_t MIN_INTERVALS = 3;
 
     /// A write of `bytes` returned at `returnedAt` (ns, monotonic clock).
     void wrote(size_t bytes, int64_t returnedAt);
@@ -37,7 +40,8 @@ public:
 private:
     unsigned m_writes = 0;
     int64_t m_start = 0;
-    uint64_t m_bytes = 0;
+    int64_t m_last = 0;
+    std::vector<double> m_rates;
     bool m_measured = false;
     double m_bytesPerSecond = 0.0;
 };

@@ -209,7 +209,11 @@ TEST(ByteRate, AMeasuredRateIsReadAsAWholeMultipleOfTheGeneratedBaudRate) {
     std::int64_t t = 0;
     for (unsigned i = 0; i < ByteRateMeter::WARM_UP_WRITES; ++i)
         meter.wrote(100, t += 1000);  // the buffer filling: no timing
-    while (!meter.measured())
-        meter.wrote(100, t += 40 * NS_PER_MS);  // 2,500 bytes a second
+    // 2,500 bytes a second, one return seen 10 ms late.
+    meter.wrote(100, t += 40 * NS_PER_MS);
+    meter.wrote(100, t += 50 * NS_PER_MS);
+    EXPECT_FALSE(meter.measured());  // 90 of the 100 ms, two writes
+    meter.wrote(100, t += 30 * NS_PER_MS);
+    ASSERT_TRUE(meter.measured());
     EXPECT_DOUBLE_EQ(meter.bytesPerSecond(), 2500.0);
 }

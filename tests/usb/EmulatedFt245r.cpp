@@ -357,6 +357,7 @@ ChipSnapshot EmulatedFt245r::snapshot() {
     if (const auto* stepper = dynamic_cast<const ftsim::StepperModel*>(m_board.get())) {
         s.stepPosition = stepper->position;
         s.steps = stepper->counted;
+        s.stepTimes = stepper->stepTimes;
         s.stepsLost = stepper->lostDisabled + stepper->lostFast;
         s.motorEnabled = stepper->enabled;
         s.shots = stepper->shots.size();

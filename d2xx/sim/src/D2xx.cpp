@@ -20,12 +20,16 @@ struct Rec {
     TimeNs blockedUntil = 0;
 };
 
-/// A real USB transfer blocks the caller; the bench spins instead of sleeping
-/// so that short delays stay accurate on a loaded machine. Never under the lock.
-void spin(std::int64_t ns) {
+/// A real USB transfer blocks the caller without using the processor: the
+/// bench sleeps through the delay and spins only its last stretch, so that
+/// it stays accurate on a loaded machine and a caller's processor time is
+/// its own. Never under the lock.
+void spendDelay(std::int64_t ns) {
     if (ns <= 0)
         return;
+    constexpr std::int64_t kSpunStretch = 200000;
     const TimeNs until = now() + ns;
+    sleepUntil(until - kSpunStretch);
     while (now() < until) {
     }
 }
@@ -46,7 +50,7 @@ FT_STATUS inWorld(Call call) {
         w.runSchedule(time);
         status = call(w, time, delay, blockedUntil);
     }
-    spin(delay);
+    spendDelay(delay);
     sleepUntil(blockedUntil);
     return status;
 }
