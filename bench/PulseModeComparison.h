@@ -143,7 +143,7 @@ inline void compare(const char* chip, unsigned latency, const StepTimes& stepTim
         plugin.SetCountsPerRevolution(19520);
         std::vector<float> shots;
         for (int shot = 1; shot <= 24; ++shot)
-            shots.push_back(float(15 * shot % 360));
+            shots.push_back(float(15 * shot));  // 360: a target of 0 names no move
         printRow(chip, latency, mode, "24-shot spin", run(plugin, ends, stepTimes, shots));
         plugin.closeDevice();
     }

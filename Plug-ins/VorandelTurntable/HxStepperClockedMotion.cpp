@@ -46,7 +46,7 @@ unsigned long HxStepperMotor::takeMeasurement(double bytesPerSecond, unsigned lo
     return corrected;
 }
 
-void HxStepperMotor::clockedMotion(uint32_t counts) {
+FTDIController::MotionOutcome HxStepperMotor::clockedMotion(uint32_t counts) {
     const unsigned char packet = GetPacket();
     const unsigned char stepLow = SetMaskBits(packet, BoardPins::Stepper::STEP, BITS_OFF);
     const unsigned char stepHigh = SetMaskBits(packet, BoardPins::Stepper::STEP, BITS_ON);
@@ -57,9 +57,10 @@ void HxStepperMotor::clockedMotion(uint32_t counts) {
         std::max<uint64_t>(1, uint64_t(GetRotationSpeed()) * GRID_BYTES_PER_MILLISECOND);
     StepByteStream stream(stepLow, stepHigh, GRID_BYTES_PER_MILLISECOND, highBytes, counts);
 
+    MotionOutcome outcome;
     unsigned long baud = gridBaudRate();
     if (!setChipBaudRate(baud))
-        return;
+        return outcome;
     const bool measuring = m_measuredByteRate.load() == 0.0;
     ByteRateMeter meter;
 
@@ -97,6 +98,6 @@ void HxStepperMotor::clockedMotion(uint32_t counts) {
         writeChipBytes(idle.data(), idle.size());
         setChipBaudRate(PACED_BAUD_RATE);
     }
-    if (counts == 0 || pulsesWritten < counts)
-        SetNextGlobalPositionFromCounts(pulsesWritten);
+    outcome.counts = pulsesWritten;
+    return outcome;
 }
