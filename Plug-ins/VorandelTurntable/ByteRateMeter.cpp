@@ -3,19 +3,23 @@
 #include <algorithm>
 #include <cmath>
 
-void ByteRateMeter::wrote(size_t bytes, int64_t returnedAt) {
+void ByteRateMeter::wrote(size_t bytes, int64_t startedAt, int64_t returnedAt) {
     if (m_measured)
         return;
     ++m_writes;
     if (m_writes <= WARM_UP_WRITES) {
         m_start = m_last = returnedAt;
+        m_lastBlocked = returnedAt - startedAt >= BLOCKED_NS;
         return;
     }
     // Each write's own rate: a late return makes one interval long and the
     // next one short, so the median of them is what the chip did.
     const int64_t interval = returnedAt - m_last;
+    const bool blocked = returnedAt - startedAt >= BLOCKED_NS;
+    const bool full = blocked && m_lastBlocked;
     m_last = returnedAt;
-    if (interval > 0)
+    m_lastBlocked = blocked;
+    if (full && interval > 0)
         m_rates.push_back(static_cast<double>(bytes) * 1e9 / static_cast<double>(interval));
     if (returnedAt - m_start >= SPAN_NS && m_rates.size() >= MIN_INTERVALS) {
         std::vector<double> sorted = m_rates;
@@ -35,6 +39,8 @@ double ByteRateMeter::generatedBaud(unsigned long baud) {
 
 double ByteRateMeter::bytesPerBaud(double bytesPerSecond, unsigned long baud) {
     const double ratio = bytesPerSecond / generatedBaud(baud);
-    const double whole = std::round(ratio);
-    return whole >= 1 && std::fabs(ratio - whole) <= 0.05 * whole ? whole : ratio;
+    for (const double known : {16.0, 4.0})
+        if (std::fabs(ratio - known) <= 0.1 * known)
+            return known;
+    return ratio;
 }

@@ -21,9 +21,13 @@ public:
     /// How long the timing runs, and over at least how many writes.
     static constexpr int64_t SPAN_NS = 100000000;
     static constexpr size_t MIN_INTERVALS = 3;
+    static constexpr int64_t BLOCKED_NS = 2000000;
 
-    /// A write of `bytes` returned at `returnedAt` (ns, monotonic clock).
-    void wrote(size_t bytes, int64_t returnedAt);
+    /// A write of `bytes` made at `startedAt` returned at `returnedAt` (ns,
+    /// monotonic clock). Only a write that waited for the chip (at least
+    /// BLOCKED_NS) and follows one that did tells the rate: after a host
+    /// stall the buffer has room and a write returns at once.
+    void wrote(size_t bytes, int64_t startedAt, int64_t returnedAt);
     bool measured() const { return m_measured; }
     /// Bytes a second; valid once measured().
     double bytesPerSecond() const { return m_bytesPerSecond; }
@@ -31,16 +35,17 @@ public:
     /// The rate the R chips' baud generator runs at when asked for `baud`:
     /// 3,000,000 / (n + x/8), the divisor nearest to the rate.
     static double generatedBaud(unsigned long baud);
-    /// The bytes a second per baud a measured rate shows: the nearest whole
-    /// number when it is within 5 % of one (the multiples reported for
-    /// these chips, 16 and 4, are whole and far apart; the timing of a busy
-    /// host may be a few per cent off), else the measured ratio.
+    /// The bytes a second per baud a measured rate shows: one of the
+    /// multiples reported for these chips (16, the published figure, and 4)
+    /// when it is within 10 % of it (a crystal is off by parts per million,
+    /// the timing of a busy host by a few per cent), else the measured ratio.
     static double bytesPerBaud(double bytesPerSecond, unsigned long baud);
 
 private:
     unsigned m_writes = 0;
     int64_t m_start = 0;
     int64_t m_last = 0;
+    bool m_lastBlocked = false;
     std::vector<double> m_rates;
     bool m_measured = false;
     double m_bytesPerSecond = 0.0;

@@ -73,13 +73,14 @@ FTDIController::MotionOutcome HxStepperMotor::clockedMotion(uint32_t counts) {
         if (chunk.empty())
             break;
         // The worker sleeps here while the chip's buffer is full.
+        const int64_t writeStarted = MonotonicWait::now();
         if (!writeChipBytes(chunk.data(), chunk.size())) {
             portLost = true;
             break;
         }
         pulsesWritten += rising;
         if (measuring && !meter.measured()) {
-            meter.wrote(chunk.size(), MonotonicWait::now());
+            meter.wrote(chunk.size(), writeStarted, MonotonicWait::now());
             if (meter.measured()) {
                 const unsigned long corrected = takeMeasurement(meter.bytesPerSecond(), baud);
                 if (corrected != baud && setChipBaudRate(corrected))

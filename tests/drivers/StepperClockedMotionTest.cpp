@@ -126,8 +126,8 @@ TEST_F(ClockedStepper, AStopEndsTheMoveSoonAndThePositionIsThePulsesThatReachedT
     const auto asked = std::chrono::steady_clock::now();
     ASSERT_TRUE(stepper->stopRotation());
     // What is queued plays out: at most a chunk and the buffer (some 36 ms);
-    // the bound here is loose for a loaded machine.
-    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(500));
+    // the bound here is loose for a loaded, sanitized machine.
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(2000));
 
     const std::int64_t reached = board().position();
     EXPECT_GT(reached, 50);
@@ -198,22 +198,34 @@ TEST(PulseModeSwitch, NamesTheTwoModesAndKeepsTheDefaultForAnythingElse) {
 }
 
 TEST(ByteRate, AMeasuredRateIsReadAsAWholeMultipleOfTheGeneratedBaudRate) {
-    // 625 baud is a divisor of 3 MBd; 7,000 baud runs at 6,999.1. Within 5 %
-    // a ratio is a whole multiple.
-    EXPECT_DOUBLE_EQ(ByteRateMeter::bytesPerBaud(10010.0, 625), 16.0);
-    EXPECT_DOUBLE_EQ(ByteRateMeter::bytesPerBaud(2490.0, 625), 4.0);
+    // 625 baud is a divisor of 3 MBd; 7,000 baud runs at 6,999.1. Within 10 %
+    // of a reported multiple (16 or 4) a ratio is that multiple.
+    EXPECT_DOUBLE_EQ(ByteRateMeter::bytesPerBaud(10900.0, 625), 16.0);
+    EXPECT_DOUBLE_EQ(ByteRateMeter::bytesPerBaud(2300.0, 625), 4.0);
     EXPECT_DOUBLE_EQ(ByteRateMeter::bytesPerBaud(1562.5, 625), 2.5);
+    EXPECT_DOUBLE_EQ(ByteRateMeter::bytesPerBaud(5000.0, 625), 8.0);
     EXPECT_NEAR(ByteRateMeter::generatedBaud(7000), 24000000.0 / 3429, 1e-9);
 
     ByteRateMeter meter;
     std::int64_t t = 0;
+    // Writes of 100 bytes that wait for the chip, which clocks 2,500 bytes a
+    // second: each returns 40 ms after the one before.
+    const auto blockedWrite = [&](std::int64_t interval) {
+        meter.wrote(100, t + interval - 3 * NS_PER_MS, t + interval);
+        t += interval;
+    };
     for (unsigned i = 0; i < ByteRateMeter::WARM_UP_WRITES; ++i)
-        meter.wrote(100, t += 1000);  // the buffer filling: no timing
-    // 2,500 bytes a second, one return seen 10 ms late.
-    meter.wrote(100, t += 40 * NS_PER_MS);
-    meter.wrote(100, t += 50 * NS_PER_MS);
-    EXPECT_FALSE(meter.measured());  // 90 of the 100 ms, two writes
-    meter.wrote(100, t += 30 * NS_PER_MS);
+        blockedWrite(40 * NS_PER_MS);
+    // One return seen 10 ms late; then a host stall: the write after it
+    // returns at once and tells nothing.
+    blockedWrite(50 * NS_PER_MS);
+    blockedWrite(30 * NS_PER_MS);
+    meter.wrote(100, t + 60 * NS_PER_MS, t + 60 * NS_PER_MS + 1000);
+    t += 60 * NS_PER_MS + 1000;
+    EXPECT_FALSE(meter.measured());  // two rates so far
+    blockedWrite(40 * NS_PER_MS);     // follows a write that did not wait: no rate
+    EXPECT_FALSE(meter.measured());
+    blockedWrite(40 * NS_PER_MS);
     ASSERT_TRUE(meter.measured());
     EXPECT_DOUBLE_EQ(meter.bytesPerSecond(), 2500.0);
 }
