@@ -60,6 +60,27 @@ bool DevicePort::writeLocked(unsigned char byte) {
     return false;
 }
 
+bool DevicePort::writeStream(const unsigned char* bytes, size_t count) {
+    FT_HANDLE handle = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        handle = m_handle;
+    }
+    DWORD bytesWritten = 0;
+    const FT_STATUS status = FT_Write(handle, const_cast<unsigned char*>(bytes),
+                                      static_cast<DWORD>(count), &bytesWritten);
+    if (status == FT_OK && bytesWritten == count)
+        return true;
+    D2xxDiagnostics::checkTransfer("FT_Write", status, bytesWritten, static_cast<DWORD>(count));
+    return false;
+}
+
+bool DevicePort::setBaudRate(unsigned long baudRate) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return D2xxDiagnostics::checked("FT_SetBaudRate",
+                                    FT_SetBaudRate(m_handle, static_cast<ULONG>(baudRate))) == FT_OK;
+}
+
 unsigned char DevicePort::read(unsigned char mask, bool* ok) {
     std::lock_guard<std::mutex> lock(m_mutex);
     unsigned char byte = 0;

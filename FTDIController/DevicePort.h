@@ -1,6 +1,7 @@
 #ifndef DEVICE_PORT_H
 #define DEVICE_PORT_H
 
+#include <cstddef>
 #include <functional>
 #include <mutex>
 
@@ -33,6 +34,15 @@ public:
     bool writeShadow();
     /// setBits(mask, value) and write(shadow), in one access.
     bool writeShadowWithBits(unsigned char mask, unsigned char value);
+    /// Writes `count` bytes in one transfer, without a purge, so that the
+    /// chip clocks them out one byte period apart; true when every byte was
+    /// taken. The write blocks while the chip's buffer is full, for most of
+    /// a move, so the lock is held only to read the handle: the owner keeps
+    /// the handle open until the writing move has ended.
+    bool writeStream(const unsigned char* bytes, size_t count);
+    /// FT_SetBaudRate: the rate at which the chip clocks bytes out in
+    /// bit-bang mode. False when the call fails.
+    bool setBaudRate(unsigned long baudRate);
     /// Purges the receive buffer and reads one fresh sample; *ok tells
     /// whether the read succeeded. Returns the byte AND mask, 0 on failure.
     unsigned char read(unsigned char mask, bool* ok);

@@ -377,6 +377,17 @@ protected:
     /// TT_ERROR_WRITE_FAILED (failed status or not exactly one byte) and
     /// returns whether the byte was written. The shadow byte is not changed.
     bool writeChipByte(unsigned char byteToWrite);
+    /// Writes `count` bytes in one transfer, without a purge, so that the
+    /// chip clocks them out of its transmit buffer one byte period apart;
+    /// the call blocks while that buffer is full. True when every byte was
+    /// taken; otherwise records TT_ERROR_WRITE_FAILED and returns false. The
+    /// shadow byte is not changed. For the worker of a move only: the port
+    /// lock is not held while the write blocks (closing stops the move
+    /// before it releases the handle).
+    bool writeChipBytes(const unsigned char* bytes, size_t count);
+    /// FT_SetBaudRate on the held handle: the rate at which the chip clocks
+    /// bytes out in bit-bang mode. False when the call fails.
+    bool setChipBaudRate(unsigned long baudRate);
     /// Purges the receive buffer and reads one fresh sample of the port;
     /// records TT_ERROR_OK or TT_ERROR_READ_FAILED; returns the byte AND mask
     /// (0 when the read fails or delivers nothing).

@@ -27,6 +27,14 @@ bool FTDIController::writeChipByte(unsigned char byteToWrite) {
     return recordWrite(m_port.write(byteToWrite));
 }
 
+bool FTDIController::writeChipBytes(const unsigned char* bytes, size_t count) {
+    return recordWrite(m_port.writeStream(bytes, count));
+}
+
+bool FTDIController::setChipBaudRate(unsigned long baudRate) {
+    return m_port.setBaudRate(baudRate);
+}
+
 unsigned char FTDIController::readChipByte(unsigned char mask) {
     bool ok = false;
     const unsigned char byte = m_port.read(mask, &ok);

@@ -6,9 +6,10 @@
 
 #include "BoardPins.h"
 #include "DiagnosticLog.h"
+#include "PulseMode.h"
 
 HxStepperMotor::HxStepperMotor(std::function<void()> moveEndReport)
-    : FTDIController(VorandelTurntable) {
+    : FTDIController(VorandelTurntable), m_bytesPerBaud(16.0), m_measuredByteRate(0.0) {
     SetTurntableProfile(TurntableProfile{/*bSupportsDirection=*/true, /*bSupportsSpeed=*/true,
                                          /*bSupportsLockUnlock=*/true});
     SetMoveEndReport(std::move(moveEndReport));
@@ -77,6 +78,8 @@ bool HxStepperMotor::StartRotationThread() {
 FTDIController::MotionOutcome HxStepperMotor::rotationThread(FTDIController* thisController,
                                                              uint32_t nNumberOfSteps) {
     auto* stepperMotor = static_cast<HxStepperMotor*>(thisController);
+    if (PulseMode::fromEnvironment() == PulseMode::Clocked)
+        return stepperMotor->clockedMotion(nNumberOfSteps);
 
     const unsigned char packet = stepperMotor->GetPacket();
     const uint32_t nSpeed = stepperMotor->GetRotationSpeed();

@@ -1,6 +1,7 @@
 #ifndef HX_STEPPER_MOTOR_H
 #define HX_STEPPER_MOTOR_H
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -31,6 +32,18 @@ public:
     /// refused while it runs. Allowed from the end-of-move report.
     bool triggerShutterRelease() override;
 
+    /// The chip's byte rate in bit-bang mode as the first clocked move
+    /// measured it (bytes a second at the baud rate it then ran at); 0 until
+    /// measured.
+    double measuredByteRate() const;
+    /// Bytes a second per baud the chip clocks out: the published 16 until
+    /// measured, then what was measured.
+    double bytesPerBaud() const;
+
+    /// Bytes a second of a clocked move's grid: 10 a millisecond, so that
+    /// every wait of a step (whole milliseconds) is a whole number of bytes.
+    static constexpr unsigned GRID_BYTES_PER_MILLISECOND = 10;
+
 private:
     /// After openDevice has opened the handle: every pin an output in
     /// asynchronous bit-bang mode (reset, 10 ms, bit-bang), then the shadow
@@ -53,6 +66,25 @@ private:
     /// about 2 ms. Counts the pulses whose rising edge was written. The base
     /// then ends the move (motor release unless locked, position, report).
     static MotionOutcome rotationThread(FTDIController* thisController, uint32_t nNumberOfSteps);
+
+    /// The same move timed by the chip's crystal (VORANDEL_TURNTABLE_PULSES=
+    /// clocked): the pulses, each of today's shape on a grid of 100 us bytes,
+    /// are written in chunks that the chip clocks out while the worker sleeps
+    /// in the write. The chip is kept at most its buffer and one chunk ahead
+    /// (some 36 ms), so a stop (no further chunk; what is queued plays out)
+    /// takes effect within that; the move ends once every byte written has
+    /// reached the pins, and the counts are the pulses written. The first
+    /// clocked move measures the chip's byte clock and corrects the baud
+    /// rate to it.
+    MotionOutcome clockedMotion(uint32_t counts);
+    /// The baud rate that gives the grid's byte rate on this chip.
+    unsigned long gridBaudRate() const;
+    /// Takes a measured byte rate at `baud`: keeps the chip's bytes per
+    /// baud, logs it and returns the baud rate that gives the grid now.
+    unsigned long takeMeasurement(double bytesPerSecond, unsigned long baud);
+
+    std::atomic<double> m_bytesPerBaud;
+    std::atomic<double> m_measuredByteRate;
 };
 
 #endif  // HX_STEPPER_MOTOR_H

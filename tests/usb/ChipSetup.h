@@ -21,6 +21,9 @@ struct ChipSetup {
     ftsim::StepperSetup stepper;
     ftsim::DcSetup dc;
     bool heldElsewhere = false;
+    /// Bit-bang bytes a second per baud (16, the published figure, unless
+    /// the chip is to mimic one that departs from it).
+    unsigned byteClockMultiple = 16;
 
     ChipSetup& withStepper(const ftsim::StepperSetup& setup) {
         board = Board::Stepper;
@@ -30,6 +33,10 @@ struct ChipSetup {
     ChipSetup& withDc(const ftsim::DcSetup& setup) {
         board = Board::Dc;
         dc = setup;
+        return *this;
+    }
+    ChipSetup& byteClock(unsigned multiple) {
+        byteClockMultiple = multiple;
         return *this;
     }
     ChipSetup& identity(int row) {

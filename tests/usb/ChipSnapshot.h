@@ -22,6 +22,7 @@ struct ChipSnapshot {
     std::int64_t stepPosition = 0;
     std::uint64_t steps = 0;
     std::uint64_t stepsLost = 0;
+    std::vector<std::int64_t> stepTimes;  ///< steady_clock ns of every step counted
     bool motorEnabled = false;
     std::size_t shots = 0;
     // DC board.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <thread>
 
 #include "DcModel.h"
 #include "EepromImage.h"
@@ -38,21 +39,22 @@ constexpr int kPacketSize = 64;
 // The R chip's fractional divisor codes (bits 14-16), in eighths.
 constexpr unsigned kEighthsOfCode[8] = {0, 4, 2, 1, 3, 5, 6, 7};
 
-unsigned baudRateOf(std::uint16_t value, std::uint16_t index) {
+/// The baud generator's divisor, in eighths, from the request's encoding.
+std::uint32_t divisorOf(std::uint16_t value, std::uint16_t index) {
     const unsigned encoded = value | (unsigned(index & 1) << 16);
     if (encoded == 0) {
-        return 3000000;
+        return 8;  // 3 MBd
     }
     if (encoded == 1) {
-        return 2000000;
+        return 12;  // 2 MBd
     }
-    const unsigned eighths = (encoded & 0x3FFF) * 8 + kEighthsOfCode[(encoded >> 14) & 7];
-    return unsigned(3000000ULL * 8 / eighths);
+    return (encoded & 0x3FFF) * 8 + kEighthsOfCode[(encoded >> 14) & 7];
 }
 
 }  // namespace
 
-EmulatedFt245r::EmulatedFt245r(const ChipSetup& setup) : m_setup(setup), m_eeprom(eepromFor(setup)) {
+EmulatedFt245r::EmulatedFt245r(const ChipSetup& setup)
+    : m_setup(setup), m_eeprom(eepromFor(setup)), m_clock(setup.byteClockMultiple) {
     switch (setup.board) {
     case ChipSetup::Board::Stepper:
         m_board = std::make_unique<ftsim::StepperModel>(setup.stepper);
@@ -130,12 +132,22 @@ void EmulatedFt245r::drive(std::uint8_t lines, std::int64_t time) {
     }
 }
 
+void EmulatedFt245r::advance(std::int64_t time) {
+    m_clock.advance(time, [&](std::uint8_t byte, std::int64_t at) {
+        if (bitBang()) {
+            m_latch = byte;
+            drive(std::uint8_t((m_lines & ~m_mask) | (byte & m_mask)), at);
+        }
+    });
+}
+
 int EmulatedFt245r::control(const std::uint8_t* setup, std::uint8_t* data, int length) {
     const std::uint8_t requestType = setup[0];
     const std::uint8_t request = setup[1];
     const std::uint16_t value = std::uint16_t(setup[2] | (setup[3] << 8));
     const std::uint16_t index = std::uint16_t(setup[4] | (setup[5] << 8));
     std::lock_guard<std::mutex> lock(m_mutex);
+    advance(nowNs());
     if (requestType == 0x80 && request == 0x06) {  // standard GET_DESCRIPTOR
         if ((value >> 8) != 0x03) {
             return -EPIPE;  // device and configuration come from sysfs
@@ -191,17 +203,24 @@ void EmulatedFt245r::writeEepromWord(std::uint16_t address, std::uint16_t value)
 int EmulatedFt245r::vendorRequest(std::uint8_t request, std::uint16_t value, std::uint16_t index,
                                   std::uint8_t* data, int length) {
     const std::int64_t time = nowNs();
+    advance(time);
     if (request != kWriteEeprom) {
         m_pendingEvenWord = -1;
     }
     switch (request) {
     case kReset:
         if (value == 0) {  // whole chip: back to its power-up state
+            m_clock.clear();
+            m_clock.setDivisor(ftsim::ByteClock::POWER_UP_DIVISOR, time);
             m_baudRate = 9600;
             m_mode = 0;
             m_mask = 0;
             m_latch = 0;
         } else {
+            // wValue 1 purges what goes to the pins: it never gets there.
+            if (value == 1) {
+                m_clock.clear();
+            }
             m_purges.push_back(value);
         }
         return 0;
@@ -211,9 +230,12 @@ int EmulatedFt245r::vendorRequest(std::uint8_t request, std::uint16_t value, std
     case kSetEventChar:
     case kSetErrorChar:
         return 0;
-    case kSetBaudRate:
-        m_baudRate = baudRateOf(value, index);
+    case kSetBaudRate: {
+        const std::uint32_t divisor = divisorOf(value, index);
+        m_baudRate = unsigned(3000000ULL * 8 / divisor);
+        m_clock.setDivisor(divisor, time);
         return 0;
+    }
     case kPollModemStatus:
         std::copy_n(kModemStatus, std::min(length, 2), data);
         return std::min(length, 2);
@@ -255,25 +277,51 @@ int EmulatedFt245r::vendorRequest(std::uint8_t request, std::uint16_t value, std
     }
 }
 
-int EmulatedFt245r::bulkOut(const std::uint8_t* data, int length) {
+int EmulatedFt245r::bulkOut(const std::uint8_t* data, int length, std::int64_t* heldOffUntil) {
     const std::int64_t time = nowNs();
     std::lock_guard<std::mutex> lock(m_mutex);
+    advance(time);
     ++m_bulkOutTransfers;
-    // Bytes leave the chip at 16 x the baud rate in bit-bang mode.
-    const std::int64_t spacing = 1000000000LL / (16LL * m_baudRate);
-    for (int i = 0; i < length; ++i) {
-        m_written.push_back(data[i]);
-        if (bitBang()) {
-            m_latch = data[i];
-            drive(std::uint8_t((m_lines & ~m_mask) | (data[i] & m_mask)), time + i * spacing);
+    m_written.insert(m_written.end(), data, data + length);
+    *heldOffUntil = 0;
+    if (bitBang()) {
+        const std::int64_t accepted = m_clock.push(data, std::size_t(length), time);
+        if (accepted > time) {
+            *heldOffUntil = accepted;
         }
+        advance(time);
     }
     return length;
+}
+
+int EmulatedFt245r::holdOff(std::int64_t until, int length) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const std::chrono::steady_clock::time_point deadline{std::chrono::nanoseconds(until)};
+    m_pulledOut.wait_until(lock, deadline, [&] { return m_pulledOutAt >= 0; });
+    if (m_pulledOutAt < 0 || m_pulledOutAt >= until) {
+        return length;
+    }
+    return int(m_clock.acceptedBy(m_pulledOutAt));
+}
+
+void EmulatedFt245r::pullOut() {
+    const std::int64_t time = nowNs();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_pulledOutAt >= 0) {
+            return;
+        }
+        advance(time);
+        m_clock.clear();
+        m_pulledOutAt = time;
+    }
+    m_pulledOut.notify_all();
 }
 
 int EmulatedFt245r::bulkIn(std::uint8_t* data, int length) {
     const std::int64_t time = nowNs();
     std::lock_guard<std::mutex> lock(m_mutex);
+    advance(time);
     if (length < 2) {
         return 0;
     }
@@ -286,9 +334,16 @@ int EmulatedFt245r::bulkIn(std::uint8_t* data, int length) {
     return 2 + samples;
 }
 
-ChipSnapshot EmulatedFt245r::snapshot() const {
+ChipSnapshot EmulatedFt245r::snapshot() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    advance(nowNs());
+    const std::int64_t drained = m_clock.drainedAt(0);
+    lock.unlock();
+    std::this_thread::sleep_until(
+        std::chrono::steady_clock::time_point{std::chrono::nanoseconds(drained)});
     const std::int64_t time = nowNs();
-    std::lock_guard<std::mutex> lock(m_mutex);
+    lock.lock();
+    advance(time);
     ChipSnapshot s;
     s.baudRate = m_baudRate;
     s.latency = m_latency;
@@ -302,6 +357,7 @@ ChipSnapshot EmulatedFt245r::snapshot() const {
     if (const auto* stepper = dynamic_cast<const ftsim::StepperModel*>(m_board.get())) {
         s.stepPosition = stepper->position;
         s.steps = stepper->counted;
+        s.stepTimes = stepper->stepTimes;
         s.stepsLost = stepper->lostDisabled + stepper->lostFast;
         s.motorEnabled = stepper->enabled;
         s.shots = stepper->shots.size();

@@ -144,6 +144,7 @@ void UsbTestbed::unplug(const std::shared_ptr<EmulatedFt245r>& chip) {
     {
         std::lock_guard<std::mutex> portLock(port->mutex);
         port->unplugged = true;
+        port->chip->pullOut();
         if (port->removed) {
             return;
         }
@@ -182,7 +183,7 @@ int UsbTestbed::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* p
 bool UsbTestbed::answer(Port& port, UMockdevIoctlClient* client) {
     const unsigned long request = umockdev_ioctl_client_get_request(client);
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
-    std::lock_guard<std::mutex> lock(port.mutex);
+    std::unique_lock<std::mutex> lock(port.mutex);
     // As usbfs does, a vanished device still hands out the transfers that
     // completed before it went: libusb keeps reaping until one is left, and
     // a transfer that can never be reaped would never end.
@@ -242,7 +243,24 @@ bool UsbTestbed::answer(Port& port, UMockdevIoctlClient* client) {
         if (urb->type == USBDEVFS_URB_TYPE_CONTROL && urb->buffer_length >= 8) {
             result = port.chip->control(bytes, bytes + 8, urb->buffer_length - 8);
         } else if (urb->type == USBDEVFS_URB_TYPE_BULK && urb->endpoint == 0x02) {
-            result = port.chip->bulkOut(bytes, urb->buffer_length);
+            std::int64_t heldOffUntil = 0;
+            result = port.chip->bulkOut(bytes, urb->buffer_length, &heldOffUntil);
+            if (heldOffUntil != 0) {
+                // The chip holds the transfer off while its buffer is full:
+                // the caller's submit blocks (it sleeps, as a host waiting
+                // on a real chip does), and an unplug meanwhile cuts it short.
+                lock.unlock();
+                const int taken = port.chip->holdOff(heldOffUntil, result);
+                lock.lock();
+                if (taken < result) {
+                    urb->status = -ENODEV;
+                    urb->actual_length = taken;
+                    umockdev_ioctl_data_unref(buffer);
+                    port.completed[client].push_back(urbData);
+                    umockdev_ioctl_client_complete(client, 0, 0);
+                    return true;
+                }
+            }
         } else if (urb->type == USBDEVFS_URB_TYPE_BULK && urb->endpoint == 0x81) {
             result = port.chip->bulkIn(bytes, urb->buffer_length);
         }
@@ -255,6 +273,7 @@ bool UsbTestbed::answer(Port& port, UMockdevIoctlClient* client) {
         if (urb->type == USBDEVFS_URB_TYPE_BULK && urb->endpoint == 0x02 &&
             port.bulkOutsUntilVanishing > 0 && --port.bulkOutsUntilVanishing == 0) {
             port.unplugged = true;
+            port.chip->pullOut();
         }
         umockdev_ioctl_client_complete(client, 0, 0);
         return true;

@@ -11,8 +11,8 @@ const char* const kSimulationGroup =
 
 // The options that describe the simulated table, standing for FTSIM_DEVICES.
 const char* const kSimulatedTableOptions[] = {
-    "--sim-model",       "--sim-unidentified", "--sim-none",     "--sim-counts",
-    "--sim-usb-latency", "--sim-count-time",   "--sim-fail-open"};
+    "--sim-model",     "--sim-unidentified", "--sim-none",     "--sim-counts",
+    "--sim-usb-latency", "--sim-byte-clock", "--sim-count-time", "--sim-fail-open"};
 
 }  // namespace
 
@@ -43,6 +43,12 @@ void addCommonOptions(CLI::App& app, CommonOptions& o) {
         ->check(NumberRange::wholeFrom<unsigned>(0));
     app.add_option("--speed", o.speed, "Stepper pulse high time in ms (0 is fastest)")
         ->check(NumberRange::wholeFrom<unsigned>(0));
+    app.add_option("--pulses", o.pulses,
+                   "How the stepper's step pulses are timed for this run: 'paced' (by the "
+                   "plug-in's worker, one USB write per edge; the default) or 'clocked' (by the "
+                   "chip's crystal: the asked speed on real tables); sets "
+                   "VORANDEL_TURNTABLE_PULSES")
+        ->check(CLI::IsMember({"clocked", "paced"}));
     app.add_flag("--verbose", o.verbose,
                  "Write the plug-in's diagnostic log (debug level) to standard error; "
                  "VORANDEL_TURNTABLE_LOG chooses levels and a file instead");
@@ -67,6 +73,11 @@ void addCommonOptions(CLI::App& app, CommonOptions& o) {
     app.add_option("--sim-usb-latency", o.sim.usbLatencyMicroseconds,
                    "Microseconds every D2XX call takes, as on a real USB chip (about 1000)")
         ->check(NumberRange::whole(0, FTSIM_MAX_USB_LATENCY_US))
+        ->group(kSimulationGroup);
+    app.add_option("--sim-byte-clock", o.sim.byteClockMultiple,
+                   "Bytes a second per baud the simulated chip clocks out in bit-bang mode "
+                   "(default 16, the published figure; 4 mimics a chip that departs from it)")
+        ->check(NumberRange::whole(1, FTSIM_MAX_BYTE_CLOCK))
         ->group(kSimulationGroup);
     app.add_option("--sim-count-time", o.sim.dcCountMilliseconds,
                    "Milliseconds per count of a simulated DC counter table's motor (default "

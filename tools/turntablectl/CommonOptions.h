@@ -21,6 +21,7 @@ struct CommonOptions {
     unsigned counts = 0;                ///< counts per revolution to use; 0: the model's
     std::optional<unsigned> speed;      ///< stepper pulse high time in ms
     bool verbose = false;               ///< --verbose: the plug-in's diagnostic log to stderr
+    std::string pulses;                 ///< --pulses: "clocked" or "paced"; empty: the environment's
 
     SimulatedBench::Setup sim;
     long long simModel = SimulatedBench::DEFAULT_ROW;

@@ -5,6 +5,7 @@
 
 #include "Commands.h"
 #include "ExitCodes.h"
+#include "PulseMode.h"
 #include "RealtimeMoveScope.h"
 
 namespace {
@@ -33,6 +34,9 @@ int runInfo(CommandContext& context, bool json) {
     info["motorEnableActiveHigh"] = plugin.isMotorEnableActiveHigh();
     const char* const moveScheduling = RealtimeMoveScope::describe(RealtimeMoveScope::probe());
     info["moveScheduling"] = moveScheduling;
+    // What the plug-in will read when the next move starts.
+    const char* const pulses = PulseMode::name(PulseMode::fromEnvironment());
+    info["stepPulses"] = pulses;
     info["backend"] = context.backendName();
     info["plugin"] = plugin.path();
 
@@ -69,6 +73,8 @@ int runInfo(CommandContext& context, bool json) {
     std::printf("Enable active high:      %s\n", yesNo(plugin.isMotorEnableActiveHigh()));
     std::printf("Worker during a move:    %s (%s=0 switches it off)\n", moveScheduling,
                 RealtimeMoveScope::ENVIRONMENT_VARIABLE);
+    std::printf("Step pulses:             %s (%s=clocked|paced, or --pulses)\n", pulses,
+                PulseMode::VARIABLE);
     std::printf("D2XX library:            %s\n", context.backendName().c_str());
     std::printf("Plug-in:                 %s\n", plugin.path().c_str());
     return EXIT_OK;

@@ -88,6 +88,9 @@ std::string SimulatedBench::tableList(const Setup& setup) {
     if (setup.usbLatencyMicroseconds != 0) {
         list += ",usb-latency=" + std::to_string(setup.usbLatencyMicroseconds);
     }
+    if (setup.byteClockMultiple != 16) {
+        list += ",byte-clock=" + std::to_string(setup.byteClockMultiple);
+    }
     if (setup.failOpenStatus != 0) {
         list += ",fail-open=" + std::to_string(setup.failOpenStatus);
     }

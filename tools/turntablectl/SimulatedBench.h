@@ -23,6 +23,7 @@ public:
         unsigned countsPerRevolution = 0;     ///< 0: the model's own
         std::optional<unsigned> dcCountMilliseconds;  ///< time per count of the Classic's motor
         unsigned usbLatencyMicroseconds = 0;  ///< delay of every D2XX call
+        unsigned byteClockMultiple = 16;      ///< bit-bang bytes a second per baud
         unsigned failOpenStatus = 0;          ///< non-zero: FT_Open answers this status
     };
 

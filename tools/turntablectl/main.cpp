@@ -109,6 +109,10 @@ int main(int argc, char** argv) {
                            unsetenv("VORANDEL_TURNTABLE_LOG_FILE") != 0)) {
         std::perror("turntablectl: --verbose");
     }
+    // The plug-in reads the pulse mode when a move starts.
+    if (!common.pulses.empty() && setenv("VORANDEL_TURNTABLE_PULSES", common.pulses.c_str(), 1) != 0) {
+        std::perror("turntablectl: --pulses");
+    }
 
     InterruptSignal::install();
     return runParsed(common, commands.parsed());

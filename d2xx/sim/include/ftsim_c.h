@@ -16,6 +16,7 @@ extern "C" {
 #define FTSIM_MAX_COUNTS 10000000           /* counts=: 1 to this */
 #define FTSIM_MAX_COUNT_TIME_MS 60000       /* count-time=: 1 to this */
 #define FTSIM_MAX_USB_LATENCY_US 1000000    /* usb-latency=: 0 to this */
+#define FTSIM_MAX_BYTE_CLOCK 64             /* byte-clock=: 1 to this */
 #define FTSIM_MAX_FAIL_OPEN_STATUS 18       /* fail-open=: 1 (FT_INVALID_HANDLE) to this (FT_OTHER_ERROR) */
 
 /** 1: this libftd2xx.so is the simulator. */

@@ -36,7 +36,7 @@ DeviceSetup baseSetup(const char* description, const char* serial, int identityR
 template <typename T, typename F>
 T onDevice(int device, T fallback, F f) {
     try {
-        return withDevice(device, [&](SimDevice& d, World&) { return f(d); });
+        return observeDevice(device, [&](SimDevice& d, World&) { return f(d); });
     } catch (const std::exception&) {
         return fallback;
     }

@@ -9,38 +9,49 @@
 namespace ftsim {
 namespace {
 
-/// Arguments and data of a call, for the trace.
+/// Arguments and data of a call, for the trace, and how long it blocks.
 struct Rec {
     std::uint32_t arg0 = 0;
     std::uint32_t arg1 = 0;
     const std::uint8_t* bytes = nullptr;
     std::uint32_t count = 0;
+    /// The call returns no earlier than this (a write waiting for room in
+    /// the transmit buffer); 0: no such wait.
+    TimeNs blockedUntil = 0;
 };
 
-/// A real USB transfer blocks the caller; the bench spins instead of sleeping
-/// so that short delays stay accurate on a loaded machine. Never under the lock.
-void spin(std::int64_t ns) {
+/// A real USB transfer blocks the caller without using the processor: the
+/// bench sleeps through the delay and spins only its last stretch, so that
+/// it stays accurate on a loaded machine and a caller's processor time is
+/// its own. Never under the lock.
+void spendDelay(std::int64_t ns) {
     if (ns <= 0)
         return;
+    constexpr std::int64_t kSpunStretch = 200000;
     const TimeNs until = now() + ns;
+    sleepUntil(until - kSpunStretch);
     while (now() < until) {
     }
 }
 
-/// Runs `call(world, time, delay)` with the world locked and its scheduled
-/// events run up to now, then spends the USB delay the call set, unlocked.
+/// Runs `call(world, time, delay, blockedUntil)` with the world locked and
+/// brought up to now, then spends the USB delay the call set, unlocked, and
+/// sleeps (a chip holding off the transfer costs no processor time) until
+/// `blockedUntil` when that is later.
 template <typename Call>
 FT_STATUS inWorld(Call call) {
     std::int64_t delay = 0;
+    TimeNs blockedUntil = 0;
     FT_STATUS status = FT_OK;
     {
         std::lock_guard<std::mutex> lock(worldMutex());
         World& w = d2xxWorld();
         const TimeNs time = now();
         w.runSchedule(time);
-        status = call(w, time, delay);
+        status = call(w, time, delay, blockedUntil);
     }
-    spin(delay);
+    spendDelay(delay);
+    sleepUntil(blockedUntil);
     return status;
 }
 
@@ -49,7 +60,7 @@ FT_STATUS inWorld(Call call) {
 /// devices FT_IO_ERROR. The handle value is only looked up, never followed.
 template <typename Body>
 FT_STATUS onDevice(TraceLog::Fn fn, FT_HANDLE handle, Rec rec, Body body) {
-    return inWorld([&](World& w, TimeNs time, std::int64_t& delay) {
+    return inWorld([&](World& w, TimeNs time, std::int64_t& delay, TimeNs& blockedUntil) {
         FT_STATUS status = FT_OK;
         int index = -1;
         const auto found = w.handles.find(reinterpret_cast<std::uintptr_t>(handle));
@@ -68,6 +79,7 @@ FT_STATUS onDevice(TraceLog::Fn fn, FT_HANDLE handle, Rec rec, Body body) {
                     (fn == TraceLog::Write ? w.writeDelayNs : 0);
         }
         w.trace.call(fn, index, rec.arg0, rec.arg1, status, time, rec.bytes, rec.count);
+        blockedUntil = rec.blockedUntil;
         return status;
     });
 }
@@ -157,7 +169,7 @@ FT_STATUS FT_GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* pDest, LPDWORD lpdwNumD
 }
 
 FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* pHandle) {
-    return inWorld([&](World& w, TimeNs time, std::int64_t& delay) {
+    return inWorld([&](World& w, TimeNs time, std::int64_t& delay, TimeNs&) {
         FT_STATUS status = FT_OK;
         const std::vector<int> listed = w.listed();
         int index = -1;
@@ -195,11 +207,13 @@ FT_STATUS FT_Close(FT_HANDLE ftHandle) {
 
 FT_STATUS FT_SetBaudRate(FT_HANDLE ftHandle, ULONG BaudRate) {
     return onDevice(TraceLog::SetBaudRate, ftHandle, Rec{BaudRate},
-                    [&](World&, SimDevice& device, TimeNs, Rec&) {
-                        // The R chips' divisors reach from 183 baud to 3 Mbaud.
+                    [&](World&, SimDevice& device, TimeNs time, Rec&) {
+                        // The R chips' divisors reach from 183 baud to 3 Mbaud;
+                        // the generator runs at the divisor nearest the rate.
                         if (BaudRate < 183 || BaudRate > 3000000)
                             return FT_STATUS(FT_INVALID_BAUD_RATE);
                         device.baudRate = BaudRate;
+                        device.clock.setDivisor(ByteClock::divisorFor(BaudRate), time);
                         return FT_STATUS(FT_OK);
                     });
 }
@@ -346,13 +360,19 @@ FT_STATUS FT_Purge(FT_HANDLE ftHandle, ULONG Mask) {
                     [&](World&, SimDevice& device, TimeNs, Rec&) {
                         if (Mask & FT_PURGE_RX)
                             device.rxOldest.reset();
+                        // What has not yet reached the pins never will.
+                        if (Mask & FT_PURGE_TX)
+                            device.clock.clear();
                         return FT_STATUS(FT_OK);
                     });
 }
 
 FT_STATUS FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite,
                    LPDWORD lpBytesWritten) {
-    return onDevice(TraceLog::Write, ftHandle, Rec{dwBytesToWrite},
+    TimeNs start = 0;
+    TimeNs blockedUntil = 0;
+    std::size_t traced = 0;
+    const FT_STATUS status = onDevice(TraceLog::Write, ftHandle, Rec{dwBytesToWrite},
                     [&](World& w, SimDevice& device, TimeNs time, Rec& rec) {
                         if (!lpBuffer || !lpBytesWritten)
                             return FT_STATUS(FT_INVALID_PARAMETER);
@@ -364,27 +384,44 @@ FT_STATUS FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite,
                             count = std::min(count, device.writeFault.fault.count);
                         }
                         const auto* data = static_cast<const std::uint8_t*>(lpBuffer);
-                        // Bytes leave the chip at 16 x the baud rate in bit-bang mode.
-                        const std::int64_t spacing = 1000000000LL / (16LL * device.baudRate);
-                        for (DWORD i = 0; i < count; ++i) {
-                            const TimeNs at = time + std::int64_t(i) * spacing;
-                            const bool driven = device.bitBang();
-                            if (driven) {
-                                device.latch = data[i];
-                                device.drive(std::uint8_t((device.lines & ~device.mask) |
-                                                          (data[i] & device.mask)),
-                                             at, w.trace);
+                        if (device.bitBang()) {
+                            // The bytes go through the transmit buffer and its
+                            // byte clock; the call waits while it is full.
+                            const TimeNs accepted = device.clock.push(data, count, time);
+                            if (accepted > time) {
+                                rec.blockedUntil = blockedUntil = accepted;
+                                start = time;
+                                traced = w.trace.records.size();
                             }
-                            w.trace.portByte(device.index, data[i], at, driven);
+                            device.advance(time, w.trace);
+                        } else {
+                            for (DWORD i = 0; i < count; ++i)
+                                w.trace.portByte(device.index, data[i], time, false);
                         }
                         *lpBytesWritten = count;
                         rec.arg1 = count;
                         rec.bytes = data;
                         rec.count = count;
                         if (device.writesBeforeUnplug > 0 && --device.writesBeforeUnplug == 0)
-                            w.unplug(device.index);
+                            w.unplug(device.index, time);
                         return FT_STATUS(FT_OK);
                     });
+    if (status != FT_OK || blockedUntil == 0)
+        return status;
+    // A chip pulled out while the write waited for room took only the bytes
+    // that had entered its buffer by then, and the write fails.
+    std::lock_guard<std::mutex> lock(worldMutex());
+    World& w = d2xxWorld();
+    w.runSchedule(now());
+    const auto found = w.handles.find(reinterpret_cast<std::uintptr_t>(ftHandle));
+    if (found == w.handles.end() || !found->second.dead)
+        return status;
+    const SimDevice& device = *w.devices[std::size_t(found->second.device)];
+    if (device.unpluggedAt < start || device.unpluggedAt >= blockedUntil)
+        return status;
+    *lpBytesWritten = DWORD(device.clock.acceptedBy(device.unpluggedAt));
+    w.trace.amend(traced, start, FT_IO_ERROR, *lpBytesWritten);
+    return FT_IO_ERROR;
 }
 
 FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead,

@@ -7,7 +7,7 @@ namespace ftsim {
 namespace {
 template <typename F>
 auto onDc(int device, F f) {
-    return withDevice(device, [&](SimDevice& d, World&) { return f(dcOf(d)); });
+    return observeDevice(device, [&](SimDevice& d, World&) { return f(dcOf(d)); });
 }
 }  // namespace
 

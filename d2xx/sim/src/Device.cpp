@@ -61,14 +61,14 @@ Device& Device::setOpenElsewhere(bool open) {
 }
 
 Device& Device::unplug() {
-    withDevice(m_index, [&](SimDevice& d, World& w) { w.unplug(d.index); });
+    withDevice(m_index, [&](SimDevice& d, World& w) { w.unplug(d.index, now()); });
     return *this;
 }
 
 Device& Device::unplugAfterWrites(unsigned writes) {
     withDevice(m_index, [&](SimDevice& d, World& w) {
         if (writes == 0)
-            w.unplug(d.index);
+            w.unplug(d.index, now());
         else
             d.writesBeforeUnplug = writes;
     });
@@ -116,7 +116,7 @@ UCHAR Device::directionMask() const {
 }
 
 UCHAR Device::pins() const {
-    return withDevice(m_index, [&](SimDevice& d, World&) { return UCHAR(d.pinsAt(now())); });
+    return observeDevice(m_index, [&](SimDevice& d, World&) { return UCHAR(d.pinsAt(now())); });
 }
 
 std::vector<std::uint8_t> Device::userArea() const {

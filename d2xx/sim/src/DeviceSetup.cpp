@@ -100,6 +100,11 @@ DeviceSetup& DeviceSetup::identity(std::int16_t row, std::int16_t kind, std::int
     return *this;
 }
 
+DeviceSetup& DeviceSetup::byteClock(unsigned multiple) {
+    m_config.byteClockMultiple = multiple;
+    return *this;
+}
+
 DeviceSetup& DeviceSetup::stepper(const StepperSetup& setup) {
     m_config.board = BoardKind::Stepper;
     m_config.stepper = setup;

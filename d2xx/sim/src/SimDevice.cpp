@@ -36,7 +36,10 @@ std::string fieldText(const char* field, std::size_t size) {
 }  // namespace
 
 SimDevice::SimDevice(int deviceIndex, const DeviceConfig& deviceConfig, TimeNs now)
-    : index(deviceIndex), config(deviceConfig), kind(deviceConfig.board) {
+    : index(deviceIndex),
+      config(deviceConfig),
+      clock(deviceConfig.byteClockMultiple),
+      kind(deviceConfig.board) {
     if (config.failOpen != FT_OK)
         openFault = StatusPlan{config.failOpen, kForever};
 
@@ -92,7 +95,20 @@ void SimDevice::drive(std::uint8_t newLines, TimeNs time, TraceLog& trace) {
         trace.lineChange(index, time, newLines);
 }
 
+void SimDevice::advance(TimeNs time, TraceLog& trace) {
+    clock.advance(time, [&](std::uint8_t byte, TimeNs at) {
+        const bool driven = bitBang();
+        if (driven) {
+            latch = byte;
+            drive(std::uint8_t((lines & ~mask) | (byte & mask)), at, trace);
+        }
+        trace.portByte(index, byte, at, driven);
+    });
+}
+
 void SimDevice::resetChip() {
+    clock.clear();
+    clock.setDivisor(ByteClock::POWER_UP_DIVISOR, now());
     baudRate = 9600;
     latency = 16;
     mode = FT_BITMODE_RESET;

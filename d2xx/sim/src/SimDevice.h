@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Board.h"
+#include "ByteClock.h"
 #include "TraceLog.h"
 #include "ftd2xx.h"
 #include "ftsim/DeviceConfig.h"
@@ -44,6 +45,7 @@ public:
     bool openHere = false;
     StatusPlan openFault;
     TimeNs unplugAt = -1;
+    TimeNs unpluggedAt = -1;          ///< when it was last pulled out
     unsigned writesBeforeUnplug = 0;  ///< 0: not armed
     std::int64_t callDelayNs = 0;     ///< this device's USB cost per call, on top of the world's
 
@@ -52,7 +54,8 @@ public:
     UCHAR latency = 16;
     UCHAR mode = FT_BITMODE_RESET;
     UCHAR mask = 0;
-    std::uint8_t latch = 0;                ///< last byte written in bit-bang mode
+    ByteClock clock;                       ///< the transmit buffer and its byte clock
+    std::uint8_t latch = 0;                ///< last byte put on the pins in bit-bang mode
     std::uint8_t lines = 0;                ///< levels the board sees on the chip-driven lines
     std::optional<std::uint8_t> rxOldest;  ///< oldest unread sample in the receive buffer
     FaultPlan writeFault;
@@ -78,6 +81,9 @@ public:
     std::uint8_t pinsAt(TimeNs time);
     /// The chip drives `newLines` from `time` on (a write or a switch into bit-bang mode).
     void drive(std::uint8_t newLines, TimeNs time, TraceLog& trace);
+    /// Puts on the pins every byte of the transmit buffer whose time has
+    /// come by `time`, each at its own time.
+    void advance(TimeNs time, TraceLog& trace);
     /// What FT_Open and a plug-in do to the chip: bit mode reset, defaults.
     void resetChip();
     void setIdentity(std::int16_t row, std::int16_t kind, std::int16_t version);

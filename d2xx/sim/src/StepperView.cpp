@@ -7,7 +7,7 @@ namespace ftsim {
 namespace {
 template <typename F>
 auto onStepper(int device, F f) {
-    return withDevice(device, [&](SimDevice& d, World&) { return f(stepperOf(d)); });
+    return observeDevice(device, [&](SimDevice& d, World&) { return f(stepperOf(d)); });
 }
 }  // namespace
 

@@ -19,7 +19,10 @@ DeviceSetup deviceFor(const TableSetup& table, std::size_t index) {
     if (index > 0)
         serial += "-" + std::to_string(index + 1);
     DeviceSetup setup;
-    setup.description("FT245R USB FIFO").serial(serial).failOpen(table.failOpenStatus);
+    setup.description("FT245R USB FIFO")
+        .serial(serial)
+        .failOpen(table.failOpenStatus)
+        .byteClock(table.byteClockMultiple);
     if (table.identified)
         setup.identity(std::int16_t(table.row));
     if (table.dcBoard) {

@@ -100,11 +100,11 @@ void applySetting(TableSetup& table, const std::string& setting, std::set<std::s
         table.identified = false;
         return;
     }
-    if (key != "counts" && key != "count-time" && key != "usb-latency" && key != "fail-open" &&
-        key != "trace")
+    if (key != "counts" && key != "count-time" && key != "usb-latency" && key != "byte-clock" &&
+        key != "fail-open" && key != "trace")
         throw BadText("unknown setting \"" + setting +
-                      "\" (known: unidentified, counts=, count-time=, usb-latency=, fail-open=, "
-                      "trace=)");
+                      "\" (known: unidentified, counts=, count-time=, usb-latency=, byte-clock=, "
+                      "fail-open=, trace=)");
     if (!hasValue || value.empty())
         throw BadText(key + " needs a value (" + key + "=...)");
 
@@ -120,6 +120,8 @@ void applySetting(TableSetup& table, const std::string& setting, std::set<std::s
         table.countNanoseconds = std::int64_t(number(key, value, 1, FTSIM_MAX_COUNT_TIME_MS)) * 1000000;
     } else if (key == "usb-latency") {
         table.usbLatencyMicroseconds = unsigned(number(key, value, 0, FTSIM_MAX_USB_LATENCY_US));
+    } else if (key == "byte-clock") {
+        table.byteClockMultiple = unsigned(number(key, value, 1, FTSIM_MAX_BYTE_CLOCK));
     } else if (key == "fail-open") {
         table.failOpenStatus = FT_STATUS(number(key, value, FT_INVALID_HANDLE, FT_OTHER_ERROR));
     } else {

@@ -47,7 +47,7 @@ std::size_t Trace::count(const std::string& function, int device) const {
 }
 
 std::vector<PortWrite> Trace::portWrites(int device) const {
-    return withWorld([&](World& w) {
+    return observeWorld([&](World& w) {
         std::vector<PortWrite> result;
         for (const TraceLog::PortByte& port : w.trace.portBytes)
             if (port.device == device)
@@ -57,7 +57,7 @@ std::vector<PortWrite> Trace::portWrites(int device) const {
 }
 
 std::vector<std::uint8_t> Trace::drivenBytes(int device) const {
-    return withWorld([&](World& w) {
+    return observeWorld([&](World& w) {
         std::vector<std::uint8_t> result;
         for (const TraceLog::PortByte& port : w.trace.portBytes)
             if (port.device == device && port.driven)
@@ -93,7 +93,7 @@ std::string Trace::toText() const {
 bool Trace::writeVcd(const std::string& path, int device) const {
     // Build the text under the lock, write the file outside it.
     std::string text;
-    const bool known = withWorld([&](World& w) {
+    const bool known = observeWorld([&](World& w) {
         SimDevice* dev = w.deviceAt(device);
         if (!dev)
             return false;

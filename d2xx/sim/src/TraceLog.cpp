@@ -37,6 +37,13 @@ void TraceLog::call(Fn fn, int device, std::uint32_t arg0, std::uint32_t arg1, F
     records.push_back(record);
 }
 
+void TraceLog::amend(std::size_t index, TimeNs time, FT_STATUS status, std::uint32_t arg1) {
+    if (index < records.size() && records[index].time == time) {
+        records[index].status = status;
+        records[index].arg1 = arg1;
+    }
+}
+
 void TraceLog::portByte(int device, std::uint8_t byte, TimeNs time, bool driven) {
     if (enabled)
         portBytes.push_back(PortByte{time, std::int16_t(device), byte, driven});

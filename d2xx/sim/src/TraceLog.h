@@ -59,6 +59,9 @@ public:
 
     void call(Fn fn, int device, std::uint32_t arg0, std::uint32_t arg1, FT_STATUS status,
               TimeNs time, const std::uint8_t* bytes = nullptr, std::uint32_t count = 0);
+    /// Changes the outcome of call record `index` made at `time`, if it is
+    /// still kept (a write that a later unplug cut short).
+    void amend(std::size_t index, TimeNs time, FT_STATUS status, std::uint32_t arg1);
     void portByte(int device, std::uint8_t byte, TimeNs time, bool driven);
     void lineChange(int device, TimeNs time, std::uint8_t lines);
     /// Forgets everything; `linesNow` gives each device's levels at `time`.

@@ -1,5 +1,7 @@
 #include "World.h"
 
+#include <algorithm>
+
 #include "TableInstaller.h"
 #include "ftsim/Time.h"
 
@@ -57,20 +59,32 @@ int World::addDevice(const DeviceConfig& config) {
 void World::runSchedule(TimeNs time) {
     for (auto& device : devices) {
         if (device->unplugAt >= 0 && time >= device->unplugAt) {
+            const TimeNs at = device->unplugAt;
             device->unplugAt = -1;
-            unplug(device->index);
+            unplug(device->index, at);
         }
+        device->advance(time, trace);
     }
 }
 
-void World::unplug(int device) {
+void World::unplug(int device, TimeNs time) {
     SimDevice& dev = *devices.at(std::size_t(device));
+    dev.advance(time, trace);
+    dev.clock.clear();
+    dev.unpluggedAt = time;
     dev.plugged = false;
     dev.openHere = false;
     dev.writesBeforeUnplug = 0;
     for (auto& entry : handles)
         if (entry.second.device == device)
             entry.second.dead = true;
+}
+
+TimeNs World::drainedAt(TimeNs time) const {
+    TimeNs drained = time;
+    for (const auto& device : devices)
+        drained = std::max(drained, device->clock.drainedAt(time));
+    return drained;
 }
 
 std::vector<int> World::listed() const {

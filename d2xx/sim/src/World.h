@@ -28,9 +28,15 @@ public:
     World();
 
     int addDevice(const DeviceConfig& config);
-    /// Carries out unplugs scheduled for `time` or earlier.
+    /// Brings every device up to `time`: bytes due at the pins reach them,
+    /// unplugs scheduled for `time` or earlier happen.
     void runSchedule(TimeNs time);
-    void unplug(int device);
+    /// Pulls `device` out at `time` (brought up to then): its handles die and
+    /// its transmit buffer is lost.
+    void unplug(int device, TimeNs time);
+    /// When every byte the chips hold now has reached the pins; `time` when
+    /// none is held.
+    TimeNs drainedAt(TimeNs time) const;
     /// Bench indexes of the devices in the D2XX list, in list order.
     std::vector<int> listed() const;
     /// A fresh handle token for `device`. Tokens are never reused, so a stale

@@ -17,7 +17,9 @@ namespace ftsim {
 
 /// One device of the bench, by bench index (the order devices were added).
 /// Every call takes the bench lock, so tests may use it while other threads
-/// call D2XX. Valid as long as its bench.
+/// call D2XX. Readings of the pins and the boards first wait until the bytes
+/// the chips held at the call have reached the pins (the byte clock, see
+/// the simulator's README); controls act at once. Valid as long as its bench.
 class FTSIM_API Device {
 public:
     explicit Device(int index) : m_index(index), m_stepper(index), m_dc(index) {}
@@ -52,7 +54,9 @@ public:
     UCHAR latencyTimer() const;
     UCHAR bitMode() const;
     UCHAR directionMask() const;
-    /// Instantaneous pin levels: outputs as driven, inputs from the board.
+    /// Pin levels once the bytes the chip holds at the call have reached the
+    /// pins (as every reading of the pins and boards): outputs as driven,
+    /// inputs from the board.
     UCHAR pins() const;
 
     // EEPROM.

@@ -35,6 +35,11 @@ struct DeviceConfig {
     std::optional<DWORD> userAreaSize;   ///< overrides the size computed from the strings
     std::vector<std::uint8_t> userArea;  ///< bytes from offset 0; the rest reads 0
 
+    /// Bytes a second per baud the chip clocks out in bit-bang mode (the
+    /// published figure for R chips is 16; other chips have been reported
+    /// to differ).
+    unsigned byteClockMultiple = 16;
+
     BoardKind board = BoardKind::Plain;
     StepperSetup stepper;
     DcSetup dc;

@@ -49,6 +49,11 @@ public:
     /// kind and row as little-endian 16-bit values.
     DeviceSetup& identity(std::int16_t row, std::int16_t kind = 1, std::int16_t version = 1);
 
+    /// The chip clocks `multiple` x the baud rate bytes a second out of its
+    /// transmit buffer in bit-bang mode (default 16, the published figure),
+    /// to mimic a chip that departs from it. 1 to 64.
+    DeviceSetup& byteClock(unsigned multiple);
+
     DeviceSetup& stepper(const StepperSetup& setup);
     DeviceSetup& dcBoard(const DcSetup& setup);
     /// No board: outputs go nowhere, inputs read 0.

@@ -12,7 +12,7 @@ namespace ftsim {
 
 /// Reads a table list: tables separated by ';', each a catalogue row (0-9)
 /// or model name followed by ','-separated settings: `unidentified`,
-/// `counts=N` (stepper), `count-time=MS` (DC), `usb-latency=US`,
+/// `counts=N` (stepper), `count-time=MS` (DC), `usb-latency=US`, `byte-clock=N`,
 /// `fail-open=STATUS`, `trace=PATH`. An empty text names no table.
 class FTSIM_API TableListParser {
 public:

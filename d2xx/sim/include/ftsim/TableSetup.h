@@ -22,6 +22,7 @@ struct TableSetup {
     bool clockwiseActiveHigh = true;
     std::int64_t countNanoseconds = 0;  ///< time per count of the DC board; 0 on a stepper
     unsigned usbLatencyMicroseconds = 0;  ///< every D2XX call on the device takes that long
+    unsigned byteClockMultiple = 16;      ///< bit-bang bytes a second per baud
     FT_STATUS failOpenStatus = FT_OK;     ///< FT_Open of the device answers this
     std::string tracePath;                ///< VCD of the device's pins, written on exit; "" none
 };

@@ -14,6 +14,9 @@ using TimeNs = std::int64_t;
 /// The monotonic clock now, in nanoseconds.
 FTSIM_API TimeNs now();
 
+/// Sleeps until now() reaches `time`; a past time returns at once.
+FTSIM_API void sleepUntil(TimeNs time);
+
 }  // namespace ftsim
 
 #endif  // FTSIM_TIME_H
