@@ -159,6 +159,7 @@ void Table::close() {
     if (m_spinning) {
         spinEnd(false);
     }
+    ++m_stops;
     {
         py::gil_scoped_release release;
         m_host->session().close();  // stops a move still under way first
@@ -320,6 +321,7 @@ void Table::rotate(std::optional<double> degrees, std::optional<long long> count
         return;
     }
 
+    const unsigned stopsBefore = m_stops;
     HostSession::Wait end;
     try {
         end = InterruptibleWait::run(
@@ -331,6 +333,9 @@ void Table::rotate(std::optional<double> degrees, std::optional<long long> count
         m_position.reset();
         m_moveUnderWay = false;
         throw;
+    }
+    if (m_stops != stopsBefore) {
+        return;  // another thread stopped it midway
     }
     if (end == HostSession::Wait::TimeUp) {
         stopMidway();
@@ -353,6 +358,7 @@ void Table::finishMove() {
 }
 
 void Table::stopMidway() {
+    ++m_stops;
     {
         py::gil_scoped_release release;
         m_host->plugin().stopRotation();
@@ -369,6 +375,7 @@ bool Table::wait(std::optional<double> timeout) {
     if (!m_moveUnderWay) {
         return !m_host->plugin().IsTurntableRotating();
     }
+    const unsigned stopsBefore = m_stops;
     HostSession::Wait end;
     try {
         end = InterruptibleWait::run(
@@ -382,6 +389,9 @@ bool Table::wait(std::optional<double> timeout) {
         m_position.reset();
         m_moveUnderWay = false;
         throw;
+    }
+    if (m_stops != stopsBefore) {
+        return true;  // another thread stopped it
     }
     if (end == HostSession::Wait::TimeUp) {
         return false;

@@ -92,6 +92,9 @@ private:
     /// Where the move under way ends, when it has an end.
     std::optional<double> m_pendingPosition;
     bool m_moveUnderWay = false;
+    /// Stops asked so far: a wait that sees it change ended by a stop of
+    /// another thread, not at the move's end.
+    unsigned m_stops = 0;
     bool m_spinning = false;
     bool m_lockBeforeSpin = false;
     double m_spinStartedAt = 0;  // seconds on the steady clock, for a move that never starts

@@ -80,6 +80,14 @@ def test_other_python_threads_run_while_a_move_blocks(table, bench):
     assert any(0 < p < 200 for p in ticks)
 
 
+def test_a_stop_from_another_thread_ends_a_blocking_move(table, bench):
+    table.speed = 5
+    threading.Timer(0.2, table.stop).start()
+    table.rotate(counts=FAST_COUNTS)  # returns once the other thread stopped it
+    assert not table.moving and table.position is None
+    assert 0 < bench.position() < FAST_COUNTS and bench.still_after(0.2)
+
+
 def test_move_refusals(table, bench):
     with pytest.raises(ValueError, match="exactly one"):
         table.rotate(degrees=10, counts=5)
