@@ -5,6 +5,7 @@ import ctypes
 import os
 import subprocess
 import sys
+import threading
 import time
 
 import pytest
@@ -46,6 +47,21 @@ class Bench:
 
     def dc_counts(self, device=0):
         return self._lib.ftsim_dc_counts(device)
+
+    def when_turning(self, action):
+        """Runs `action` on another thread once the board has taken a step."""
+        start = self.pulses()
+
+        def watch():
+            deadline = time.monotonic() + 60
+            while self.pulses() == start and time.monotonic() < deadline:
+                time.sleep(0.002)
+            time.sleep(0.05)
+            action()
+
+        watcher = threading.Thread(target=watch, daemon=True)
+        watcher.start()
+        return watcher
 
     def still_after(self, seconds=0.3):
         """True when the board takes no step for `seconds`."""
