@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -19,34 +20,44 @@
 /// reads and writes the 8-byte identity record at the start of the EEPROM user
 /// area, keeps the shadow byte of the data port with the one-byte pin layer,
 /// keeps the rotation parameters and the bookkept global position, and runs
-/// the start/stop protocol of the rotation worker whose body each motor driver
-/// (HxDCMotor, HxStepperMotor) supplies.
+/// the start/stop protocol of the rotation worker whose motion each motor
+/// driver (HxDCMotor, HxStepperMotor) supplies.
 ///
 /// Threads: the host calls the public operations from any thread; one worker
-/// per move runs it and then reports its end. Every port access (the handle,
-/// the shadow byte, the D2XX call) is serialised by an internal lock held for
-/// that single access only, never across a Wait. Parameters and angles that
-/// the worker and the host share are atomics. That state is private: drivers
-/// reach the port only through the pin layer (GetPacket, SetMaskBits,
-/// writeChipByte, ...), which takes the lock for them.
+/// per move runs it and then reports its end. Two locks, never nested the
+/// other way round:
+/// - the state lock guards the connection's and the move's state machine,
+///   the workers, the rotation parameters and the bookkept position; it is
+///   never held across a D2XX call, a wait, a join, Initialize or a report;
+/// - the port lock guards the handle and the shadow byte and is held for one
+///   port access at a time, never across a wait.
+/// The polarity flags, the speed and the lock flag are atomics that the
+/// drivers read on their own. A motion reads nothing shared but its own
+/// worker's running flag.
 ///
-/// A move's life is one state machine, kept under one lock, with every
-/// transition in FTDIWorker.cpp:
+/// The connection and the move are one state machine, with every transition
+/// in FTDIWorker.cpp:
 ///
-///   Idle --start--> Starting --worker launched--> Running
-///   Running --stop, or the motion is over--> Stopping (flag false, the worker
-///       still drives the port: stop sequence, motor release, position)
-///   Stopping --port work over--> Reporting (the report runs, no lock held)
-///   Reporting --report returned--> Idle
-///   Reporting --start (from any thread)--> Starting
-///   Idle or Reporting --shutter / EEPROM write--> Exclusive
-///   Starting (refused) or Exclusive (over) --> Reporting while the last
-///       report runs, else Idle
+///   connection: Closed --open--> Opening (handle opened, board set up)
+///       --set up--> Open --close--> Closing (move cancelled, exclusive work
+///       waited for, handle closed) --> Closed
+///   move (only while Open): Idle --start--> Starting --launched--> Running
+///       --stop, or the motion is over--> Stopping (the worker still drives
+///       the port: stop sequence, motor release, position)
+///       --port work over--> Reporting (the report runs, no lock held)
+///       --report returned--> Idle;  Reporting --start--> Starting;
+///       Idle or Reporting --shutter / EEPROM write--> Exclusive --> back
 ///
-/// Starts are refused outside Idle and Reporting, from the report of a move
-/// whose stop has been asked, and while a stop or close is under way; a
-/// refused start changes nothing. Waits are on a condition variable, never
-/// polled; only stopRotation and the destructor wait for host code (a report).
+/// A start, a shutter release or an EEPROM write is admitted only while the
+/// connection is Open, the move Idle or Reporting (not from the report of a
+/// move whose stop was asked) and no stop or close is under way; a refused
+/// one changes nothing. A close waits for an open in progress and for
+/// another close, so the chip is closed exactly once. Waits are on a
+/// condition variable, never polled; only stopRotation and the owner's wait
+/// for its workers (waitForWorkersOut, the destructor) wait for host code.
+///
+/// The bookkept position after every move is what the board did: the start
+/// angle plus the counts the motion reports as having reached the board.
 class FTDIController {
 public:
     /// The kind of device sought or identified by the identity record.
@@ -79,15 +90,35 @@ public:
         TT_TURN_COUNTER_CLOCKWISE = 2,
     };
 
-    /// The worker of one move: a thread plus its running flag (FTDIThread.h).
+    /// The worker of one move: its thread, running flag and lifecycle
+    /// fields (FTDIThread.h).
     struct FTDIThread;
+    /// The rotation parameters and the bookkept position (FTDIRotationParameters.h).
+    struct RotationParameters;
+
+    /// What a motion tells the base about the move it drove.
+    struct MotionOutcome {
+        /// Counts that reached the board: step pulses whose rising edge was
+        /// written, counter runs that ran.
+        uint64_t counts = 0;
+        /// False when the board cannot tell how far it turned (a continuous
+        /// run of the DC board): the position then becomes the move's
+        /// prepared target.
+        bool countsKnown = true;
+        /// The board did not do what it was told (it never started, or never
+        /// showed the end of a run).
+        bool boardFailed = false;
+    };
 
     /// What a driver supplies for a move: the motion alone, on the worker
-    /// thread. `counts` is the length read once at the start (0: until
-    /// stopped); the motion ends when it is done or IsRotationRequested()
-    /// turns false. Everything after (flag, motor release, position, report)
-    /// is the base's.
-    using RotationMotion = void (*)(FTDIController* controller, uint32_t counts);
+    /// thread. `counts` is the move's length (0: until stopped); the motion
+    /// ends when it is done or IsRotationRequested() turns false, and says
+    /// what reached the board. Everything after (motor release, position,
+    /// report) is the base's.
+    using RotationMotion = MotionOutcome (*)(FTDIController* controller, uint32_t counts);
+
+    /// How the last move ended.
+    enum class MoveEnd { None, Completed, Stopped, Failed };
 
     /// Error codes of the device layer, kept in m_lastError.
     enum ENUM_ERROR : int32_t {
@@ -121,32 +152,41 @@ public:
     /// UnknownDevice each candidate is opened briefly and listed only when its
     /// identity record carries that kind; UnknownDevice lists every candidate
     /// without opening it. A null chipName matches nothing. Leaves no device
-    /// open and stores no error.
+    /// open and stores no error. Within the process, the brief opens and the
+    /// opens of openDevice take turns, so that one object's discovery never
+    /// makes another object's open fail.
     static DeviceIndexes availableDeviceIndexes(const char* chipName, CompanyDeviceType deviceType);
 
-    /// Opens the device at D2XX list index `index` at 1000000 baud with a 2 ms
-    /// latency timer, writing nothing to the port. Index -1 fails with the text
-    /// "No available device found."; a failing FT_Open stores a text by status
-    /// (statuses above 5 leave the text as it was) and leaves no handle.
-    /// errorString may be null. An object that already holds a handle closes
-    /// it as closeDevice does (a running move is stopped first) and fails
-    /// without text.
+    /// Closed: opens the device at D2XX list index `index` at 1000000 baud
+    /// with a 2 ms latency timer, sets the board up (SetUpBoard) and becomes
+    /// Open; starts, shutter releases and EEPROM writes are refused until
+    /// then. Index -1 fails with the text "No available device found."; a
+    /// failing FT_Open stores a text by status (statuses above 5 leave the
+    /// text as it was) and leaves no handle. errorString may be null.
+    /// Any other state (an open, a connection or a close of another thread):
+    /// closes as closeDevice does and fails without text.
     virtual bool openDevice(int index, std::wstring* errorString);
 
-    /// Closes the handle (also a null one) and forgets it. A move still
-    /// running is stopped first without a report, and its port work waited
-    /// for, so no worker uses a closed handle; a report already under way is
-    /// not waited for (it no longer uses the port), and cannot start a move.
-    /// Shutter or EEPROM work of another thread is waited for. From any
-    /// thread, the report's included.
+    /// Waits for an open or a close of another thread to finish; then, when
+    /// open, cancels the move (not reported, its port work waited for), waits
+    /// for shutter or EEPROM work of another thread, closes the handle and
+    /// becomes Closed. Once it returns nothing reaches the port and no
+    /// report of this object begins; a report already under way is not
+    /// waited for (it may be waiting for this thread) and cannot start a
+    /// move. Closed: FT_Close on no handle, nothing else. From any thread,
+    /// the report's included.
     void closeDevice();
+
+    /// True while the connection is Open (set up, not being closed).
+    bool IsOpen() const;
 
     /// Stores the identity record (signature 0xF4D1, version 1, this object's
     /// kind, writtenId) in the first 8 bytes of the EEPROM user area. A user
     /// area below 8 bytes is enlarged by emptying the serial number and the
     /// manufacturer id, at most once per call. The EEPROM programming is slow,
-    /// so it is refused (false, nothing written) while a move runs, and holds
-    /// starts off while it runs; the port lock is taken for each access only.
+    /// so it is refused (false, nothing written) unless the connection is
+    /// open with no move running, and holds starts off while it runs; the
+    /// port lock is taken for each access only.
     bool writeToEEPROM(short writtenId);
 
     /// True when the user area starts with a valid record of this object's
@@ -164,29 +204,31 @@ public:
     // ---- Rotation parameters and position ----
 
     /// Prepares the board (virtual Initialize) and starts the driver's worker
-    /// (virtual StartRotationThread). False without a device
-    /// (TT_ERROR_NULL_HANDLE) and when Initialize refuses
-    /// (TT_ERROR_INITIALIZATION_FAILED). Also false, with nothing called and
-    /// no code recorded, unless the move state is Idle or Reporting (the
-    /// ended move's port work is over); from the report of a move whose stop
-    /// has been asked; and while any stop or close is under way.
+    /// (virtual StartRotationThread). False with TT_ERROR_NULL_HANDLE unless
+    /// the connection is Open, and with TT_ERROR_INITIALIZATION_FAILED when
+    /// Initialize refuses. Also false, with nothing called and no code
+    /// recorded, unless the move state is Idle or Reporting (the ended
+    /// move's port work is over); from the report of a move whose stop has
+    /// been asked; and while any stop or close is under way.
     /// Failure to create the thread propagates as std::system_error.
     bool startRotation();
 
     /// startRotation with the move's parameters set inside the same step:
-    /// `prepare` runs only once the start is allowed (so no other start can
+    /// `prepare` runs only once the start is admitted (so no other start can
     /// slip in between), and whatever it changed of the direction, the count
-    /// and the target angle is put back when the start fails or is refused.
+    /// and the target angle is put back when the start fails.
     bool prepareAndStartRotation(const std::function<void()>& prepare);
 
     /// Stops the current move and returns once it has ended: a running move
-    /// gets its flag cleared, and the call waits for its stop sequence and its
-    /// end-of-move report, also one already under way; a start from that
-    /// report is refused, so the wait is one period plus the report. A report
-    /// that waits for the thread calling this therefore deadlocks: such hosts
-    /// use cancelRotation. False only without a device (TT_ERROR_NULL_HANDLE).
-    /// Starts are refused while it runs. From the reporting worker itself it
-    /// stops a move that report started and returns at once for its own.
+    /// gets its flag cleared (a wait of the motion ends within about 2 ms),
+    /// and the call waits for its stop sequence and its end-of-move report,
+    /// also one already under way; a start from that report is refused, so
+    /// the wait is one step plus the report. A report that waits for the
+    /// thread calling this therefore deadlocks: such hosts use
+    /// cancelRotation. False only while the connection is Closed
+    /// (TT_ERROR_NULL_HANDLE). Starts are refused while it runs. From the
+    /// reporting worker itself it stops a move that report started and
+    /// returns at once for its own.
     bool stopRotation();
 
     /// stopRotation without the stopped move's report: the stop waits for
@@ -194,25 +236,38 @@ public:
     /// is not waited for (a start from it is refused). Works without a device.
     void cancelRotation();
 
-    /// True while some worker has not finished its report, so that the owner
-    /// knows whether destroying this object would have to wait for one.
+    /// Returns once every worker of this object has finished its report,
+    /// except one running on the calling thread. For the owner, before it
+    /// lets go of a closed driver whose reports reach it.
+    void waitForWorkersOut();
+
+    /// True while some worker has not finished its report.
     bool HasWorkerInFlight() const;
 
     /// What the end of every move that is not cancelled calls, on the worker
-    /// thread, with no lock held. Set once, before the first move.
+    /// thread, with no lock held, while the connection is open. Set once,
+    /// before the first move.
     void SetMoveEndReport(std::function<void()> report);
 
-    /// The running flag of the held worker; false when none is held.
+    /// True from an admitted start until the move's port work is over
+    /// (Starting, Running, Stopping); when it turns false a start is
+    /// admitted, unless another thread's stop, close, shutter release or
+    /// EEPROM write is under way.
     bool IsTurntableRotating() const;
     /// !IsTurntableRotating().
     bool IsTurntableStopped() const;
+
+    /// How the last move of this object ended: Completed (its count done),
+    /// Stopped (a stop, cancel or close cut it short), Failed (the board did
+    /// not respond, or the motion failed); None before the first.
+    MoveEnd GetLastMoveEnd() const;
 
     /// Sets the next move's length in counts; a negative count flips the
     /// direction. 0 selects continuous rotation and keeps the target angle.
     /// Without counts per revolution it records
     /// TT_ERROR_UNDEFINED_COUNTS_PER_REVOLUTION and returns 0. Returns the
     /// stored count converted to int (INT_MIN stores 2147483648, which
-    /// reads back as INT_MIN).
+    /// reads back as INT_MIN). Never changes the running move.
     int SetRotationIncrementInCounts(int iRotateCounts);
 
     /// Sets the next move's length in degrees, rounded half up to whole
@@ -227,12 +282,18 @@ public:
     void SetRotationContinuous();
 
     /// Turns an absolute target angle into an increment in the current
-    /// direction (never the shorter way round). A non-finite target or the
-    /// direction TT_TURN_UNDEFINED changes nothing.
+    /// direction (never the shorter way round), from the bookkept position.
+    /// While a move's port work is under way that position is not known
+    /// yet: the target is then turned into an increment when the move ends,
+    /// from where it ended. A non-finite target or the direction
+    /// TT_TURN_UNDEFINED changes nothing.
     void SetRotationNextGlobalPositionInDegrees(double dGlobalDegree);
 
     /// The current angle becomes 0.0; the target angle is kept.
     void SetRotationGlobalOriginHere();
+
+    /// The bookkept angle from the origin, in degrees (clockwise lowers it).
+    double GetCurrentGlobalPositionAngle() const;
 
     void SetRotationDirection(ENUM_ROTATION_DIRECTION direction);
     void SetRotationClockwise();
@@ -252,8 +313,11 @@ public:
     void SetRotationSpeed(unsigned int nSpeed);
 
     /// Stores the lock flag. With changeControllerBits and the lock off, the
-    /// motor-enable line goes to its inactive level in one port write;
-    /// otherwise nothing is written (locking does not enable the motor).
+    /// motor-enable line goes to its inactive level in one port write, when
+    /// the port is free: while a move drives the port nothing is written (a
+    /// running motion's bytes never change under it), and the move's end
+    /// applies the flag. Otherwise nothing is written (locking does not
+    /// enable the motor).
     void SetLockMotorWhenIdle(bool bLock, bool changeControllerBits);
 
     ENUM_ROTATION_DIRECTION GetRotationDirection() const;
@@ -270,6 +334,11 @@ public:
 protected:
     explicit FTDIController(CompanyDeviceType deviceType);
 
+    /// Base: true. Called by openDevice once the handle is open and before
+    /// the connection counts as Open: the board's own set-up (bit mode,
+    /// idle lines). False fails the open and closes the handle.
+    virtual bool SetUpBoard();
+
     /// Base: true. Called by startRotation before every move.
     virtual bool Initialize();
 
@@ -278,10 +347,9 @@ protected:
     virtual bool StartRotationThread();
 
     /// Claims the port for a sequence that a move must not interleave with
-    /// (the shutter, EEPROM programming): true in Idle and in Reporting;
-    /// starts are refused until
-    /// endExclusivePortWork(). False (nothing claimed) otherwise or without a
-    /// device.
+    /// (the shutter, EEPROM programming): true while the connection is Open
+    /// and the move Idle or Reporting; starts are refused until
+    /// endExclusivePortWork(). False (nothing claimed) otherwise.
     bool beginExclusivePortWork();
     void endExclusivePortWork();
 
@@ -300,10 +368,8 @@ protected:
     /// Sends the shadow byte: writeChipByte(shadow).
     bool writeChipByte();
     /// Purges the transmit buffer and writes one byte; records TT_ERROR_OK or
-    /// TT_ERROR_WRITE_FAILED (failed status or not exactly one byte). The
-    /// caller learns the outcome from GetLastFTDIError() only: the result is
-    /// the one SetFTDIError gives for every code, false, so it is false after
-    /// a good write too. The shadow byte is not changed.
+    /// TT_ERROR_WRITE_FAILED (failed status or not exactly one byte) and
+    /// returns whether the byte was written. The shadow byte is not changed.
     bool writeChipByte(unsigned char byteToWrite);
     /// Purges the receive buffer and reads one fresh sample of the port;
     /// records TT_ERROR_OK or TT_ERROR_READ_FAILED; returns the byte AND mask
@@ -319,6 +385,9 @@ protected:
     /// clock (MonotonicWait): it sleeps most of the time and spins only the
     /// last stretch. Zero and negative values return at once.
     static void Wait(int miliSec);
+    /// Wait for the motion: the same wait, cut short within about
+    /// 2 ms when the move's stop is asked. True when it waited in full.
+    bool WaitUnlessStopped(int miliSec) const;
 
     /// The shadow byte, read under the port lock.
     unsigned char GetPacket() const;
@@ -327,7 +396,7 @@ protected:
 
     /// The target angle becomes fmod(dAngle, 360).
     void SetNextGlobalPositionAngle(double dAngle);
-    /// The target angle becomes the current angle (end of every move).
+    /// The target angle becomes the current angle.
     void UpdateGlobalPositionAngleAfterRotation();
 
     // ---- Worker protocol for the drivers ----
@@ -356,29 +425,49 @@ protected:
     static constexpr double DEGREES_PER_REVOLUTION = 360.0;
 
 private:
-    /// The states of the move lifecycle; see the class comment.
+    /// The states of the connection and of the move; see the class comment.
+    enum class ConnectionState { Closed, Opening, Open, Closing };
     enum class MoveState { Idle, Starting, Running, Stopping, Reporting, Exclusive };
-    /// The state as the diagnostic log names it.
+    /// The states as the diagnostic log names them.
     static const char* stateName(MoveState state);
+    static const char* stateName(ConnectionState state);
+
+    /// Points in the lifecycle where a test may hold a thread, to run another
+    /// operation exactly inside a narrow window.
+    enum class SeamPoint {
+        BoardSetUpStarting,  ///< open: the handle is open, the board not yet set up
+        StartAdmitted,       ///< start: admitted (Starting), the worker not launched
+        ReportStarting,      ///< worker: Reporting, the report decided but not yet called
+    };
+    using SeamHook = void (*)(const FTDIController* controller, SeamPoint point);
+    /// Null outside tests: one load per point, none in the pulse loop.
+    static std::atomic<SeamHook> s_seamHook;
+    void atSeam(SeamPoint point) const;
 
     // Tests read the bookkept state through this one named door.
     friend class FTDIControllerTestAccess;
+
+    using WorkerPtr = std::shared_ptr<FTDIThread>;
 
     bool writeChipByteLocked(unsigned char byteToWrite);
     /// Runs one D2XX call on the held handle under the port lock.
     FT_STATUS callOnPort(const std::function<FT_STATUS(FT_HANDLE)>& call);
     bool writeRecord(short writtenId);
-    bool holdsHandle() const;
+    /// Opens the handle (Opening); false, nothing held, when FT_Open fails.
+    bool openHandle(int index, std::wstring* errorString);
+    void closeHandle();
+    void releaseMotorUnlessLocked();
 
-    void runMove(FTDIThread* self);
+    void runMove(const WorkerPtr& self);
+    void endMoveBookkeeping(const FTDIThread& self, const MotionOutcome& outcome, bool threw);
     bool startAllowed(std::thread::id self) const;
     bool stopCurrentMove(std::unique_lock<std::mutex>& lock, bool silent);
     /// stopRotation and cancelRotation: stops the current move (its report
     /// not waited for when silent), then joins the workers that are out.
     void stopAndRelease(bool silent);
     void waitForExclusiveWork(std::unique_lock<std::mutex>& lock);
-    std::vector<FTDIThread*> takeFinishedWorkers(std::thread::id self);
-    static void joinAndRelease(std::vector<FTDIThread*>& workers);
+    std::vector<WorkerPtr> takeFinishedWorkers(std::thread::id self);
+    static void joinAndRelease(std::vector<WorkerPtr>& workers);
     void leaveStarting();
     MoveState restingState() const;
 
@@ -387,18 +476,13 @@ private:
     /// Shadow of the wanted output levels; only under the port lock.
     unsigned char m_packet;
     std::atomic<ENUM_ERROR> m_lastError;
-    std::atomic<ENUM_ROTATION_DIRECTION> m_rotationDirection;
     std::atomic<bool> m_bClockwiseActiveHigh;
     std::atomic<bool> m_bMotorEnableActiveHigh;
     std::atomic<bool> m_bUSBEnableActiveHigh;
-    std::atomic<unsigned int> m_nCountsPerRevolution;
-    std::atomic<unsigned int> m_nCountsToRotate;
-    std::atomic<double> m_dCurrentGlobalPositionAngle;
-    std::atomic<double> m_dMoveToGlobalPositionAngle;
     std::atomic<unsigned int> m_nRotationSpeed;
     std::atomic<bool> m_bLockMotorWhenIdle;
     /// The worker of the current or last move; null when none is held.
-    /// Written under the move lock, read lock-free by the motion.
+    /// Written under the state lock, read lock-free by the motion.
     std::atomic<FTDIThread*> m_rotationThread;
     TurntableProfile m_turntableProfile;
 
@@ -407,17 +491,22 @@ private:
     /// Serialises every port access; held for one access only.
     mutable std::mutex m_portMutex;
 
-    /// The move lock: guards the lifecycle fields below and those of every
-    /// FTDIThread. Never held across a Wait, a join, Initialize or a report.
+    /// The state lock: guards every field below and the lifecycle fields of
+    /// every FTDIThread. Never held across a D2XX call, a wait, a join,
+    /// Initialize or a report.
     mutable std::mutex m_moveMutex;
     /// Signalled on every change of state and on every finished worker.
     std::condition_variable m_moveChanged;
+    ConnectionState m_connection;
     MoveState m_moveState;
     /// Stops and closes under way; starts are refused while any is.
     int m_stopsUnderWay;
     /// Every worker not yet joined: the current one and ended ones.
-    std::vector<FTDIThread*> m_workers;
+    std::vector<WorkerPtr> m_workers;
     std::function<void()> m_moveEndReport;
+    /// Direction, counts, angles: what the host prepares and the moves book.
+    std::unique_ptr<RotationParameters> m_parameters;
+    MoveEnd m_lastMoveEnd;
 };
 
 #endif  // FTDI_CONTROLLER_H

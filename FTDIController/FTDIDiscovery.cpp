@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "D2xxDiagnostics.h"
@@ -34,6 +35,16 @@ const wchar_t* openFailureText(FT_STATUS status) {
     }
 }
 
+// Discovery opens every free candidate for a moment to read its record. An
+// open of another object in this process that met such a moment would fail,
+// so within the process the brief opens and the opens of openDevice take
+// turns. (Another process can still hold a device for a moment; the D2XX
+// list shows no more than that.)
+std::mutex& openTurns() {
+    static std::mutex turns;
+    return turns;
+}
+
 }  // namespace
 
 FTDIController::DeviceIndexes FTDIController::availableDeviceIndexes(const char* chipName,
@@ -66,6 +77,7 @@ FTDIController::DeviceIndexes FTDIController::availableDeviceIndexes(const char*
             result.push_back({static_cast<int32_t>(dev), -1});
             continue;
         }
+        const std::lock_guard<std::mutex> turn(openTurns());
         if (D2xxDiagnostics::checked("FT_Open", FT_Open(static_cast<int>(dev), &record.ftHandle)) !=
             FT_OK)
             continue;
@@ -80,46 +92,26 @@ FTDIController::DeviceIndexes FTDIController::availableDeviceIndexes(const char*
     return result;
 }
 
-bool FTDIController::openDevice(int index, std::wstring* errorString) {
-    if (index == -1) {
-        if (errorString)
-            *errorString = L"No available device found.";
-        return false;
-    }
-
-    bool holdsHandle;
+bool FTDIController::openHandle(int index, std::wstring* errorString) {
+    FT_HANDLE handle = nullptr;
+    FT_STATUS status;
     {
-        std::lock_guard<std::mutex> lock(m_portMutex);
-        holdsHandle = m_ftdiHandle != nullptr;
+        const std::lock_guard<std::mutex> turn(openTurns());
+        status = D2xxDiagnostics::checked("FT_Open", FT_Open(index, &handle));
     }
-    if (holdsHandle) {
-        // Each connection uses a fresh object; a second open is refused and
-        // does not keep a handle that nobody would close. Closing also stops
-        // a move of the old handle, which stopRotation could no longer reach.
-        closeDevice();
+    if (status != FT_OK) {
+        if (errorString) {
+            if (const wchar_t* text = openFailureText(status))
+                *errorString = text;
+        }
         return false;
     }
-
-    std::lock_guard<std::mutex> lock(m_portMutex);
-    if (m_ftdiHandle != nullptr) {
-        // Opened meanwhile by another thread: refused the same way.
-        FT_Close(m_ftdiHandle);
-        m_ftdiHandle = nullptr;
-        return false;
+    D2xxDiagnostics::checked("FT_SetBaudRate", FT_SetBaudRate(handle, 1000000));
+    D2xxDiagnostics::checked("FT_SetLatencyTimer", FT_SetLatencyTimer(handle, 2));
+    {
+        std::lock_guard<std::mutex> port(m_portMutex);
+        m_ftdiHandle = handle;
     }
-
-    const FT_STATUS status = D2xxDiagnostics::checked("FT_Open", FT_Open(index, &m_ftdiHandle));
-    if (status == FT_OK) {
-        D2xxDiagnostics::checked("FT_SetBaudRate", FT_SetBaudRate(m_ftdiHandle, 1000000));
-        D2xxDiagnostics::checked("FT_SetLatencyTimer", FT_SetLatencyTimer(m_ftdiHandle, 2));
-        TT_LOG(Device, Debug, "device %d opened", index);
-        return true;
-    }
-
-    if (errorString) {
-        if (const wchar_t* text = openFailureText(status))
-            *errorString = text;
-    }
-    m_ftdiHandle = nullptr;
-    return false;
+    TT_LOG(Device, Debug, "device %d opened", index);
+    return true;
 }

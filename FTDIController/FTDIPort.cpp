@@ -31,8 +31,10 @@ bool FTDIController::writeChipByteLocked(unsigned char byteToWrite) {
     D2xxDiagnostics::checked("FT_Purge", FT_Purge(m_ftdiHandle, FT_PURGE_TX));
     DWORD bytesWritten = 0;
     const FT_STATUS ftStatus = FT_Write(m_ftdiHandle, &byteToWrite, 1, &bytesWritten);
-    if (ftStatus == FT_OK && bytesWritten == 1)
-        return SetFTDIError(TT_ERROR_OK);
+    if (ftStatus == FT_OK && bytesWritten == 1) {
+        SetFTDIError(TT_ERROR_OK);
+        return true;
+    }
     D2xxDiagnostics::checkTransfer("FT_Write", ftStatus, bytesWritten, 1);
     return SetFTDIError(TT_ERROR_WRITE_FAILED);
 }
@@ -63,4 +65,9 @@ void FTDIController::enterAsyncBitBang(unsigned char outputs) {
 
 void FTDIController::Wait(int miliSec) {
     MonotonicWait::forMilliseconds(miliSec);
+}
+
+bool FTDIController::WaitUnlessStopped(int miliSec) const {
+    return MonotonicWait::forMillisecondsWhile(miliSec,
+                                               [this] { return IsRotationRequested(); });
 }

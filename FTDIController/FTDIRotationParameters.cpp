@@ -1,8 +1,9 @@
+#include "FTDIRotationParameters.h"
+
 #include <cmath>
 #include <cstdint>
 
 #include "BoardPins.h"
-#include "FTDIController.h"
 
 namespace {
 
@@ -26,8 +27,107 @@ const double FIRST_UNREPRESENTABLE_COUNT = 9223372036854775808.0;
 
 }  // namespace
 
+// ---- The arithmetic, on plain data ----
+
+double FTDIController::RotationParameters::incrementInDegrees() const {
+    if (countsPerRevolution == 0)
+        return 0.0;
+    const double dDegreesPerCount = DEGREES_PER_REVOLUTION / static_cast<double>(countsPerRevolution);
+    return static_cast<double>(countsToRotate) * dDegreesPerCount;
+}
+
+void FTDIController::RotationParameters::setTarget(double angle) {
+    targetAngle = std::fmod(angle, DEGREES_PER_REVOLUTION);
+}
+
+bool FTDIController::RotationParameters::setIncrementInCounts(int iRotateCounts) {
+    if (countsPerRevolution == 0)
+        return false;
+    pendingTarget.reset();
+    if (iRotateCounts == 0) {
+        countsToRotate = 0;
+        return true;
+    }
+    // Widened first: the magnitude of INT_MIN has no int.
+    int64_t counts = iRotateCounts;
+    if (counts < 0) {
+        direction = flipped(direction);
+        counts = -counts;
+    }
+    const double dGlobalDegreesSign = globalDegreesSign(direction);
+    countsToRotate = static_cast<unsigned int>(counts);
+    setTarget(currentAngle + incrementInDegrees() * dGlobalDegreesSign);
+    return true;
+}
+
+double FTDIController::RotationParameters::setIncrementInDegrees(double dRotateDegrees) {
+    if (countsPerRevolution == 0 || dRotateDegrees == 0.0)
+        return 0.0;
+    if (!std::isfinite(dRotateDegrees))
+        return 0.0;
+
+    const bool negative = dRotateDegrees < 0.0;
+    const double dMagnitude = negative ? -dRotateDegrees : dRotateDegrees;
+    const double dDegreesPerCount = DEGREES_PER_REVOLUTION / static_cast<double>(countsPerRevolution);
+    const double dRoundedCounts = 0.5 + dMagnitude / dDegreesPerCount;
+    // Converting a value without a signed 64-bit counterpart is undefined:
+    // refuse it before anything changes.
+    if (!(dRoundedCounts < FIRST_UNREPRESENTABLE_COUNT))
+        return 0.0;
+
+    pendingTarget.reset();
+    if (negative)
+        direction = flipped(direction);
+    const double dGlobalDegreesSign = globalDegreesSign(direction);
+
+    const int64_t counts = static_cast<int64_t>(dRoundedCounts);
+    countsToRotate = static_cast<unsigned int>(static_cast<uint64_t>(counts));
+    setTarget(currentAngle + incrementInDegrees() * dGlobalDegreesSign);
+    return incrementInDegrees();
+}
+
+void FTDIController::RotationParameters::setNextGlobalPosition(double dGlobalDegree) {
+    if (!std::isfinite(dGlobalDegree))
+        return;
+
+    dGlobalDegree = std::fmod(dGlobalDegree, DEGREES_PER_REVOLUTION);
+    const double dGlobalStepsToTake = dGlobalDegree - currentAngle;
+
+    if (direction == TT_TURN_CLOCKWISE) {
+        if (dGlobalStepsToTake < 0.0)
+            setIncrementInDegrees(-dGlobalStepsToTake);
+        else
+            setIncrementInDegrees(DEGREES_PER_REVOLUTION - dGlobalStepsToTake);
+    }
+    // Read again: a clockwise call with a negative argument (a difference
+    // beyond 360) has flipped the direction, and the counter-clockwise
+    // increment then replaces it.
+    if (direction == TT_TURN_COUNTER_CLOCKWISE) {
+        if (dGlobalStepsToTake > 0.0)
+            setIncrementInDegrees(dGlobalStepsToTake);
+        else
+            setIncrementInDegrees(DEGREES_PER_REVOLUTION + dGlobalStepsToTake);
+    }
+}
+
+void FTDIController::RotationParameters::bookMove(double startAngle,
+                                                  ENUM_ROTATION_DIRECTION moveDirection,
+                                                  uint64_t counts, unsigned int countsPerTurn) {
+    if (countsPerTurn == 0)
+        return;
+    // The same arithmetic as the increment's target, so that a move that
+    // ran its whole count ends exactly at the angle prepared for it.
+    const double dDegreesPerCount = DEGREES_PER_REVOLUTION / static_cast<double>(countsPerTurn);
+    const double travelled = static_cast<double>(counts) * dDegreesPerCount;
+    currentAngle =
+        std::fmod(startAngle + travelled * globalDegreesSign(moveDirection), DEGREES_PER_REVOLUTION);
+}
+
+// ---- The controller's operations: each one step under the state lock ----
+
 void FTDIController::SetRotationDirection(ENUM_ROTATION_DIRECTION direction) {
-    m_rotationDirection.store(direction);
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    m_parameters->direction = direction;
 }
 
 void FTDIController::SetRotationClockwise() {
@@ -63,7 +163,8 @@ void FTDIController::SetUSBEnableActiveLow() {
 }
 
 void FTDIController::SetCountsPerRevolution(unsigned int nCountsPerRotation) {
-    m_nCountsPerRevolution.store(nCountsPerRotation);
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    m_parameters->countsPerRevolution = nCountsPerRotation;
 }
 
 void FTDIController::SetRotationSpeed(unsigned int nSpeed) {
@@ -71,15 +172,24 @@ void FTDIController::SetRotationSpeed(unsigned int nSpeed) {
 }
 
 void FTDIController::SetRotationGlobalOriginHere() {
-    m_dCurrentGlobalPositionAngle.store(0.0);
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    m_parameters->currentAngle = 0.0;
 }
 
 void FTDIController::SetRotationContinuous() {
-    m_nCountsToRotate.store(0);
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    m_parameters->pendingTarget.reset();
+    m_parameters->countsToRotate = 0;
+}
+
+double FTDIController::GetCurrentGlobalPositionAngle() const {
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    return m_parameters->currentAngle;
 }
 
 FTDIController::ENUM_ROTATION_DIRECTION FTDIController::GetRotationDirection() const {
-    return m_rotationDirection.load();
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    return m_parameters->direction;
 }
 
 bool FTDIController::GetClockwiseIsActiveHigh() const {
@@ -95,11 +205,13 @@ bool FTDIController::GetUSBEnableIsActiveHigh() const {
 }
 
 int FTDIController::GetCountsPerRevolution() const {
-    return static_cast<int>(m_nCountsPerRevolution.load());
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    return static_cast<int>(m_parameters->countsPerRevolution);
 }
 
 int FTDIController::GetCountsToRotate() const {
-    return static_cast<int>(m_nCountsToRotate.load());
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    return static_cast<int>(m_parameters->countsToRotate);
 }
 
 unsigned int FTDIController::GetRotationSpeed() const {
@@ -111,103 +223,64 @@ bool FTDIController::GetLockMotorWhenIdle() const {
 }
 
 double FTDIController::GetRotationIncrementInDegrees() const {
-    const unsigned int countsPerRevolution = m_nCountsPerRevolution.load();
-    if (countsPerRevolution == 0)
-        return 0.0;
-    const double dDegreesPerCount =
-        DEGREES_PER_REVOLUTION / static_cast<double>(countsPerRevolution);
-    return static_cast<double>(m_nCountsToRotate.load()) * dDegreesPerCount;
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    return m_parameters->incrementInDegrees();
 }
 
 void FTDIController::SetNextGlobalPositionAngle(double dAngle) {
-    m_dMoveToGlobalPositionAngle.store(std::fmod(dAngle, DEGREES_PER_REVOLUTION));
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    m_parameters->setTarget(dAngle);
 }
 
 void FTDIController::UpdateGlobalPositionAngleAfterRotation() {
-    m_dCurrentGlobalPositionAngle.store(m_dMoveToGlobalPositionAngle.load());
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    m_parameters->currentAngle = m_parameters->targetAngle;
 }
 
 int FTDIController::SetRotationIncrementInCounts(int iRotateCounts) {
-    if (GetCountsPerRevolution() == 0) {
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    if (!m_parameters->setIncrementInCounts(iRotateCounts)) {
         SetFTDIError(TT_ERROR_UNDEFINED_COUNTS_PER_REVOLUTION);
         return 0;
     }
-    if (iRotateCounts == 0) {
-        m_nCountsToRotate.store(0);
-        return 0;
-    }
-
-    // Widened first: the magnitude of INT_MIN has no int.
-    int64_t counts = iRotateCounts;
-    if (counts < 0) {
-        m_rotationDirection.store(flipped(m_rotationDirection.load()));
-        counts = -counts;
-    }
-    const double dGlobalDegreesSign = globalDegreesSign(m_rotationDirection.load());
-
-    m_nCountsToRotate.store(static_cast<unsigned int>(counts));
-    SetNextGlobalPositionAngle(m_dCurrentGlobalPositionAngle.load() +
-                               GetRotationIncrementInDegrees() * dGlobalDegreesSign);
-    return static_cast<int>(m_nCountsToRotate.load());
+    return static_cast<int>(m_parameters->countsToRotate);
 }
 
 double FTDIController::SetRotationIncrementInDegrees(double dRotateDegrees) {
-    const unsigned int countsPerRevolution = m_nCountsPerRevolution.load();
-    if (countsPerRevolution == 0 || dRotateDegrees == 0.0)
-        return 0.0;
-    if (!std::isfinite(dRotateDegrees))
-        return 0.0;
-
-    const bool negative = dRotateDegrees < 0.0;
-    const double dMagnitude = negative ? -dRotateDegrees : dRotateDegrees;
-    const double dDegreesPerCount =
-        DEGREES_PER_REVOLUTION / static_cast<double>(countsPerRevolution);
-    const double dRoundedCounts = 0.5 + dMagnitude / dDegreesPerCount;
-    // Converting a value without a signed 64-bit counterpart is undefined:
-    // refuse it before anything changes.
-    if (!(dRoundedCounts < FIRST_UNREPRESENTABLE_COUNT))
-        return 0.0;
-
-    if (negative)
-        m_rotationDirection.store(flipped(m_rotationDirection.load()));
-    const double dGlobalDegreesSign = globalDegreesSign(m_rotationDirection.load());
-
-    const int64_t counts = static_cast<int64_t>(dRoundedCounts);
-    m_nCountsToRotate.store(static_cast<unsigned int>(static_cast<uint64_t>(counts)));
-    SetNextGlobalPositionAngle(m_dCurrentGlobalPositionAngle.load() +
-                               GetRotationIncrementInDegrees() * dGlobalDegreesSign);
-    return GetRotationIncrementInDegrees();
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    return m_parameters->setIncrementInDegrees(dRotateDegrees);
 }
 
 void FTDIController::SetRotationNextGlobalPositionInDegrees(double dGlobalDegree) {
+    std::lock_guard<std::mutex> lock(m_moveMutex);
     if (!std::isfinite(dGlobalDegree))
         return;
-
-    dGlobalDegree = std::fmod(dGlobalDegree, DEGREES_PER_REVOLUTION);
-    const double dGlobalStepsToTake = dGlobalDegree - m_dCurrentGlobalPositionAngle.load();
-
-    if (m_rotationDirection.load() == TT_TURN_CLOCKWISE) {
-        if (dGlobalStepsToTake < 0.0)
-            SetRotationIncrementInDegrees(-dGlobalStepsToTake);
-        else
-            SetRotationIncrementInDegrees(DEGREES_PER_REVOLUTION - dGlobalStepsToTake);
+    // Where a move still drives the port, the position it will end at is
+    // not known yet: the target waits for that move's end.
+    if (m_moveState == MoveState::Running || m_moveState == MoveState::Stopping) {
+        m_parameters->pendingTarget = dGlobalDegree;
+        return;
     }
-    // Read again: a clockwise call with a negative argument (a difference
-    // beyond 360) has flipped the direction, and the counter-clockwise
-    // increment then replaces it.
-    if (m_rotationDirection.load() == TT_TURN_COUNTER_CLOCKWISE) {
-        if (dGlobalStepsToTake > 0.0)
-            SetRotationIncrementInDegrees(dGlobalStepsToTake);
-        else
-            SetRotationIncrementInDegrees(DEGREES_PER_REVOLUTION + dGlobalStepsToTake);
-    }
+    m_parameters->setNextGlobalPosition(dGlobalDegree);
 }
 
 void FTDIController::SetLockMotorWhenIdle(bool bLock, bool changeControllerBits) {
     m_bLockMotorWhenIdle.store(bLock);
-    if (!changeControllerBits || GetLockMotorWhenIdle())
+    if (!changeControllerBits || bLock)
         return;
+    // The port is claimed for the one write, so that it never lands between
+    // two writes of a running move (on the DC board the enable line is the
+    // counter preset's lowest bit); a move that runs now applies the flag
+    // at its end.
+    if (!beginExclusivePortWork())
+        return;
+    releaseMotorUnlessLocked();
+    endExclusivePortWork();
+}
 
+void FTDIController::releaseMotorUnlessLocked() {
+    if (GetLockMotorWhenIdle())
+        return;
     const unsigned char inactive = m_bMotorEnableActiveHigh.load() ? BITS_OFF : BITS_ON;
     std::lock_guard<std::mutex> lock(m_portMutex);
     m_packet = SetMaskBits(m_packet, BoardPins::Stepper::MOTOR_ENABLE, inactive);

@@ -1,34 +1,128 @@
+#include <algorithm>
 #include <thread>
 
 #include "D2xxDiagnostics.h"
 #include "FTDIController.h"
+#include "FTDIRotationParameters.h"
 #include "FTDIThread.h"
 #include "MoveDiagnostics.h"
 #include "RealtimeMoveScope.h"
 
-// The whole lifecycle of a move, every transition of the state machine
-// described at the class: who may do what in which state.
+// The whole lifecycle of a connection and of its moves, every transition of
+// the state machine described at the class: who may do what in which state.
 //
 // Why nothing deadlocks and nothing is used after it is freed:
-// - The move lock is never held across a Wait, a join, Initialize or the
-//   report, so a report may call back into any operation.
-// - A cancel or close waits only for port work (bounded), never for host
-//   code; a plain stop also waits for the stopped move's report, a report
-//   under way included.
+// - The state lock is never held across a D2XX call, a wait, a join,
+//   Initialize or the report, so a report may call back into any operation.
+// - A cancel or close waits only for port work (bounded: a stop cuts every
+//   wait of a motion short) and for another thread's open, close, shutter or
+//   EEPROM work (bounded, no host code), never for a report; a plain stop
+//   also waits for the stopped move's report, a report under way included.
 // - A worker is joined only once it has finished its report; after that it
 //   touches nothing of the controller, so the join is short. Each worker is
 //   joined by exactly one thread: the one that took it out of m_workers.
-// - A worker never joins itself: the destructor, run from a worker's own
-//   report, detaches that one and tells it through ownerGone to return
-//   without touching the object.
+// - A worker never joins itself: a destructor run from a worker's own report
+//   detaches that one and tells it, through the record both of them hold,
+//   to return without touching the object.
 
-bool FTDIController::holdsHandle() const {
-    std::lock_guard<std::mutex> lock(m_portMutex);
-    return m_ftdiHandle != nullptr;
+// ---- Connection ----
+
+bool FTDIController::openDevice(int index, std::wstring* errorString) {
+    if (index == -1) {
+        if (errorString)
+            *errorString = L"No available device found.";
+        return false;
+    }
+
+    bool admitted;
+    {
+        std::lock_guard<std::mutex> lock(m_moveMutex);
+        admitted = m_connection == ConnectionState::Closed;
+        if (admitted)
+            m_connection = ConnectionState::Opening;
+    }
+    if (!admitted) {
+        // Each connection uses a fresh object; a second open is refused and
+        // does not keep a handle that nobody would close. Closing also stops
+        // a move of the old handle, which stopRotation could no longer reach.
+        TT_LOG(Device, Info, "open refused: the connection is not closed; closing it");
+        closeDevice();
+        return false;
+    }
+
+    bool opened = false;
+    try {
+        opened = openHandle(index, errorString);
+        if (opened) {
+            atSeam(SeamPoint::BoardSetUpStarting);
+            opened = SetUpBoard();
+            if (!opened)
+                closeHandle();
+        }
+    } catch (...) {
+        DiagnosticLog::writeCurrentException(DiagnosticLog::Category::Device, "opening the device");
+        closeHandle();
+        std::lock_guard<std::mutex> lock(m_moveMutex);
+        m_connection = ConnectionState::Closed;
+        m_moveChanged.notify_all();
+        throw;
+    }
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    m_connection = opened ? ConnectionState::Open : ConnectionState::Closed;
+    m_moveChanged.notify_all();
+    return opened;
 }
 
+void FTDIController::closeDevice() {
+    const std::thread::id self = std::this_thread::get_id();
+    {
+        std::unique_lock<std::mutex> lock(m_moveMutex);
+        // An open or a close of another thread finishes first, so the chip
+        // is closed exactly once, whatever the interleaving.
+        m_moveChanged.wait(lock, [this] {
+            return m_connection == ConnectionState::Closed || m_connection == ConnectionState::Open;
+        });
+        if (m_connection == ConnectionState::Closed) {
+            lock.unlock();
+            closeHandle();
+            return;
+        }
+        m_connection = ConnectionState::Closing;
+        ++m_stopsUnderWay;
+        stopCurrentMove(lock, true);
+        waitForExclusiveWork(lock);
+    }
+    closeHandle();
+    std::vector<WorkerPtr> ended;
+    {
+        std::lock_guard<std::mutex> lock(m_moveMutex);
+        m_connection = ConnectionState::Closed;
+        --m_stopsUnderWay;
+        m_moveChanged.notify_all();
+        ended = takeFinishedWorkers(self);
+    }
+    joinAndRelease(ended);
+}
+
+void FTDIController::closeHandle() {
+    std::lock_guard<std::mutex> port(m_portMutex);
+    // Closing without a device is allowed and answers FT_INVALID_HANDLE,
+    // which is no fault worth a record.
+    const FT_STATUS status = FT_Close(m_ftdiHandle);
+    if (m_ftdiHandle != nullptr)
+        D2xxDiagnostics::checked("FT_Close", status);
+    m_ftdiHandle = nullptr;
+}
+
+bool FTDIController::IsOpen() const {
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    return m_connection == ConnectionState::Open;
+}
+
+// ---- Starting a move ----
+
 bool FTDIController::startAllowed(std::thread::id self) const {
-    if (m_stopsUnderWay > 0)
+    if (m_connection != ConnectionState::Open || m_stopsUnderWay > 0)
         return false;
     if (m_moveState == MoveState::Idle)
         return true;
@@ -47,30 +141,33 @@ bool FTDIController::startRotation() {
 }
 
 bool FTDIController::prepareAndStartRotation(const std::function<void()>& prepare) {
-    if (!holdsHandle())
-        return SetFTDIError(TT_ERROR_NULL_HANDLE);
-
     const std::thread::id self = std::this_thread::get_id();
-    std::vector<FTDIThread*> ended;
+    std::vector<WorkerPtr> ended;
+    RotationParameters before;
     {
         std::lock_guard<std::mutex> lock(m_moveMutex);
+        if (m_connection != ConnectionState::Open) {
+            TT_LOG_REFUSAL(Move, "start refused: the connection is %s", stateName(m_connection));
+            return SetFTDIError(TT_ERROR_NULL_HANDLE);
+        }
         if (!startAllowed(self))
             return TT_LOG_REFUSAL(Move, "start refused: the move is %s, %d stop(s) under way",
                                   stateName(m_moveState), m_stopsUnderWay);
         m_moveState = MoveState::Starting;
         ended = takeFinishedWorkers(self);
+        before = *m_parameters;
     }
     joinAndRelease(ended);
+    atSeam(SeamPoint::StartAdmitted);
 
-    const ENUM_ROTATION_DIRECTION direction = m_rotationDirection.load();
-    const unsigned int counts = m_nCountsToRotate.load();
-    const double target = m_dMoveToGlobalPositionAngle.load();
     auto restore = [&] {
         if (!prepare)
             return;
-        m_rotationDirection.store(direction);
-        m_nCountsToRotate.store(counts);
-        m_dMoveToGlobalPositionAngle.store(target);
+        std::lock_guard<std::mutex> lock(m_moveMutex);
+        m_parameters->direction = before.direction;
+        m_parameters->countsToRotate = before.countsToRotate;
+        m_parameters->targetAngle = before.targetAngle;
+        m_parameters->pendingTarget = before.pendingTarget;
     };
 
     bool started = false;
@@ -113,44 +210,53 @@ bool FTDIController::launchRotationWorker(RotationMotion motion) {
         return false;
 
     FTDIThread* previous = m_rotationThread.load();
-    FTDIThread* fresh = new FTDIThread();
+    WorkerPtr fresh = std::make_shared<FTDIThread>();
     fresh->motion = motion;
-    m_rotationThread.store(fresh);
+    // The move is booked from what it was started with.
+    fresh->counts = m_parameters->countsToRotate;
+    fresh->direction = m_parameters->direction;
+    fresh->countsPerRevolution = m_parameters->countsPerRevolution;
+    fresh->startAngle = m_parameters->currentAngle;
+    fresh->preparedTarget = m_parameters->targetAngle;
+    m_rotationThread.store(fresh.get());
     try {
         m_workers.push_back(fresh);
-        static_cast<std::thread&>(*fresh) = std::thread(&FTDIController::runMove, this, fresh);
+        // The thread holds the record too: it outlives an owner destroyed
+        // from the report.
+        fresh->thread = std::thread([this, fresh] { runMove(fresh); });
     } catch (...) {
         DiagnosticLog::writeCurrentException(DiagnosticLog::Category::Move, "creating the worker");
         if (!m_workers.empty() && m_workers.back() == fresh)
             m_workers.pop_back();
         m_rotationThread.store(previous);
-        delete fresh;
         throw;
     }
-    fresh->workerId = fresh->get_id();
+    fresh->workerId = fresh->thread.get_id();
     m_moveState = MoveState::Running;
     m_moveChanged.notify_all();
     return true;
 }
 
-void FTDIController::runMove(FTDIThread* self) {
+// ---- The worker ----
+
+void FTDIController::runMove(const WorkerPtr& self) {
     // The worker waits until its launch is complete, so that workerId and the
     // state are settled before anything of the move can be observed.
     { std::lock_guard<std::mutex> lock(m_moveMutex); }
+    MotionOutcome outcome;
     bool motionThrew = false;
 
     {
         // The port work of the move runs at a real-time priority where the
         // process may; the host's report below runs as the host's threads do.
         const RealtimeMoveScope priority;
-        const unsigned int counts = m_nCountsToRotate.load();
-        MoveDiagnostics::started(counts, m_rotationDirection.load());
+        MoveDiagnostics::started(self->counts, self->direction);
 
         // An exception leaving a thread function ends the host's whole
         // process: a failing motion still ends the move, and it is reported
         // once.
         try {
-            self->motion(this, counts);
+            outcome = self->motion(this, self->counts);
         } catch (...) {
             motionThrew = true;
             DiagnosticLog::writeCurrentException(DiagnosticLog::Category::Move, "the motion");
@@ -164,28 +270,30 @@ void FTDIController::runMove(FTDIThread* self) {
         }
         try {
             if (m_turntableProfile.bSupportsLockUnlock)
-                SetLockMotorWhenIdle(GetLockMotorWhenIdle(), true);
+                releaseMotorUnlessLocked();
         } catch (...) {
             DiagnosticLog::writeCurrentException(DiagnosticLog::Category::Move,
                                                  "releasing the motor");
         }
     }
-    UpdateGlobalPositionAngleAfterRotation();
+    endMoveBookkeeping(*self, outcome, motionThrew);
 
-    // The report is copied to this stack: the object may be destroyed while
-    // it runs.
-    bool ownerGone = false;
+    // Decided under the state lock: a cancel or close that has returned
+    // before this point has silenced the move, so its report never begins.
+    // One that comes after finds the move Reporting and does not wait for
+    // the report; the owner's report gate (the control class) then keeps the
+    // host's callback from beginning.
     std::function<void()> report;
     {
         std::lock_guard<std::mutex> lock(m_moveMutex);
         m_moveState = MoveState::Reporting;
-        self->ownerGone = &ownerGone;
         MoveDiagnostics::ended(motionThrew, self->stopAsked, self->silent,
-                               m_dCurrentGlobalPositionAngle.load());
-        if (!self->silent)
+                               m_parameters->currentAngle);
+        if (!self->silent && m_connection == ConnectionState::Open)
             report = m_moveEndReport;
         m_moveChanged.notify_all();
     }
+    atSeam(SeamPoint::ReportStarting);
     if (report) {
         try {
             report();
@@ -194,18 +302,46 @@ void FTDIController::runMove(FTDIThread* self) {
                                                  "the end-of-move report");
         }
     }
-    if (ownerGone)
-        return;  // destroyed from the report: the object is gone
+    // Written by this very thread, from the report, when that destroyed the
+    // object: nothing of it may be touched any more.
+    if (self->ownerGone)
+        return;
 
     std::lock_guard<std::mutex> lock(m_moveMutex);
-    self->ownerGone = nullptr;
     self->finished = true;
     // A move that this report started is the current one now and keeps its
     // own state.
-    if (m_rotationThread.load() == self && m_moveState == MoveState::Reporting)
+    if (m_rotationThread.load() == self.get() && m_moveState == MoveState::Reporting)
         m_moveState = MoveState::Idle;
     m_moveChanged.notify_all();
 }
+
+void FTDIController::endMoveBookkeeping(const FTDIThread& self, const MotionOutcome& outcome,
+                                        bool threw) {
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    RotationParameters& book = *m_parameters;
+    if (threw || !outcome.countsKnown) {
+        // The board cannot tell how far it went: the move's prepared target.
+        book.currentAngle = self.preparedTarget;
+    } else {
+        book.bookMove(self.startAngle, self.direction, outcome.counts, self.countsPerRevolution);
+    }
+    if (book.pendingTarget) {
+        const double target = *book.pendingTarget;
+        book.pendingTarget.reset();
+        book.setNextGlobalPosition(target);
+    }
+    if (threw || outcome.boardFailed)
+        m_lastMoveEnd = MoveEnd::Failed;
+    else if (self.counts != 0 && outcome.countsKnown && outcome.counts >= self.counts)
+        m_lastMoveEnd = MoveEnd::Completed;
+    else if (self.counts != 0 && !outcome.countsKnown && !self.stopAsked)
+        m_lastMoveEnd = MoveEnd::Completed;
+    else
+        m_lastMoveEnd = MoveEnd::Stopped;
+}
+
+// ---- Stopping ----
 
 bool FTDIController::stopCurrentMove(std::unique_lock<std::mutex>& lock, bool silent) {
     // A start under way is let finish, and its move is the one stopped.
@@ -237,7 +373,7 @@ bool FTDIController::stopCurrentMove(std::unique_lock<std::mutex>& lock, bool si
 }
 
 void FTDIController::stopAndRelease(bool silent) {
-    std::vector<FTDIThread*> ended;
+    std::vector<WorkerPtr> ended;
     {
         std::unique_lock<std::mutex> lock(m_moveMutex);
         ++m_stopsUnderWay;
@@ -250,8 +386,11 @@ void FTDIController::stopAndRelease(bool silent) {
 }
 
 bool FTDIController::stopRotation() {
-    if (!holdsHandle())
-        return SetFTDIError(TT_ERROR_NULL_HANDLE);
+    {
+        std::lock_guard<std::mutex> lock(m_moveMutex);
+        if (m_connection == ConnectionState::Closed)
+            return SetFTDIError(TT_ERROR_NULL_HANDLE);
+    }
     stopAndRelease(false);
     return true;
 }
@@ -260,41 +399,16 @@ void FTDIController::cancelRotation() {
     stopAndRelease(true);
 }
 
-void FTDIController::closeDevice() {
-    std::vector<FTDIThread*> ended;
-    {
-        std::unique_lock<std::mutex> lock(m_moveMutex);
-        ++m_stopsUnderWay;
-        stopCurrentMove(lock, true);
-        waitForExclusiveWork(lock);
-    }
-    {
-        std::lock_guard<std::mutex> port(m_portMutex);
-        // Closing without a device is allowed and answers FT_INVALID_HANDLE,
-        // which is no fault worth a record.
-        const FT_STATUS status = FT_Close(m_ftdiHandle);
-        if (m_ftdiHandle != nullptr)
-            D2xxDiagnostics::checked("FT_Close", status);
-        m_ftdiHandle = nullptr;
-    }
-    {
-        std::lock_guard<std::mutex> lock(m_moveMutex);
-        --m_stopsUnderWay;
-        m_moveChanged.notify_all();
-        ended = takeFinishedWorkers(std::this_thread::get_id());
-    }
-    joinAndRelease(ended);
-}
-
 void FTDIController::waitForExclusiveWork(std::unique_lock<std::mutex>& lock) {
     // The own report's shutter cannot be under way while its thread is here.
     m_moveChanged.wait(lock, [this] { return m_moveState != MoveState::Exclusive; });
 }
 
 bool FTDIController::beginExclusivePortWork() {
-    if (!holdsHandle())
-        return TT_LOG_REFUSAL(Move, "exclusive port work refused: no device open");
     std::lock_guard<std::mutex> lock(m_moveMutex);
+    if (m_connection != ConnectionState::Open)
+        return TT_LOG_REFUSAL(Move, "exclusive port work refused: the connection is %s",
+                              stateName(m_connection));
     if (m_stopsUnderWay > 0 ||
         (m_moveState != MoveState::Idle && m_moveState != MoveState::Reporting))
         return TT_LOG_REFUSAL(Move,
@@ -311,15 +425,17 @@ void FTDIController::endExclusivePortWork() {
     m_moveChanged.notify_all();
 }
 
+// ---- The owner's end ----
+
 void FTDIController::stopRotationWorker() {
     const std::thread::id self = std::this_thread::get_id();
-    std::vector<FTDIThread*> ended;
+    std::vector<WorkerPtr> ended;
     {
         std::unique_lock<std::mutex> lock(m_moveMutex);
         ++m_stopsUnderWay;
         stopCurrentMove(lock, true);
         waitForExclusiveWork(lock);
-        for (FTDIThread* worker : m_workers) {
+        for (const WorkerPtr& worker : m_workers) {
             worker->stopAsked = true;
             worker->silent = true;
             worker->isThreadRunning.store(false);
@@ -327,18 +443,16 @@ void FTDIController::stopRotationWorker() {
         // Every other worker has to be out before the object may go; its
         // report, if one is under way, is host code that cannot be cut short.
         m_moveChanged.wait(lock, [&] {
-            for (const FTDIThread* worker : m_workers)
-                if (worker->workerId != self && !worker->finished)
-                    return false;
-            return true;
+            return std::all_of(m_workers.begin(), m_workers.end(), [&](const WorkerPtr& worker) {
+                return worker->workerId == self || worker->finished;
+            });
         });
-        for (FTDIThread* worker : m_workers) {
+        for (const WorkerPtr& worker : m_workers) {
             if (worker->workerId == self) {
                 // Destroyed from this worker's own report: it cannot join
                 // itself, and it returns at once, touching nothing.
-                if (worker->ownerGone != nullptr)
-                    *worker->ownerGone = true;
-                worker->detach();
+                worker->ownerGone = true;
+                worker->thread.detach();
             }
             ended.push_back(worker);
         }
@@ -350,12 +464,22 @@ void FTDIController::stopRotationWorker() {
     joinAndRelease(ended);
 }
 
-std::vector<FTDIController::FTDIThread*> FTDIController::takeFinishedWorkers(std::thread::id self) {
-    std::vector<FTDIThread*> ended;
+void FTDIController::waitForWorkersOut() {
+    const std::thread::id self = std::this_thread::get_id();
+    std::unique_lock<std::mutex> lock(m_moveMutex);
+    m_moveChanged.wait(lock, [&] {
+        return std::all_of(m_workers.begin(), m_workers.end(), [&](const WorkerPtr& worker) {
+            return worker->workerId == self || worker->finished;
+        });
+    });
+}
+
+std::vector<FTDIController::WorkerPtr> FTDIController::takeFinishedWorkers(std::thread::id self) {
+    std::vector<WorkerPtr> ended;
     for (auto it = m_workers.begin(); it != m_workers.end();) {
-        FTDIThread* worker = *it;
+        const WorkerPtr& worker = *it;
         if (worker->finished && worker->waiters == 0 && worker->workerId != self) {
-            if (m_rotationThread.load() == worker)
+            if (m_rotationThread.load() == worker.get())
                 m_rotationThread.store(nullptr);
             ended.push_back(worker);
             it = m_workers.erase(it);
@@ -366,31 +490,35 @@ std::vector<FTDIController::FTDIThread*> FTDIController::takeFinishedWorkers(std
     return ended;
 }
 
-void FTDIController::joinAndRelease(std::vector<FTDIThread*>& workers) {
-    for (FTDIThread* worker : workers) {
-        if (worker->joinable())
-            worker->join();
-        delete worker;
+void FTDIController::joinAndRelease(std::vector<WorkerPtr>& workers) {
+    for (const WorkerPtr& worker : workers) {
+        if (worker->thread.joinable())
+            worker->thread.join();
     }
     workers.clear();
 }
 
+// ---- Queries ----
+
 bool FTDIController::IsTurntableRotating() const {
     std::lock_guard<std::mutex> lock(m_moveMutex);
-    const FTDIThread* current = m_rotationThread.load();
-    return current != nullptr && current->isThreadRunning.load();
+    return m_moveState == MoveState::Starting || m_moveState == MoveState::Running ||
+           m_moveState == MoveState::Stopping;
 }
 
 bool FTDIController::IsTurntableStopped() const {
     return !IsTurntableRotating();
 }
 
+FTDIController::MoveEnd FTDIController::GetLastMoveEnd() const {
+    std::lock_guard<std::mutex> lock(m_moveMutex);
+    return m_lastMoveEnd;
+}
+
 bool FTDIController::HasWorkerInFlight() const {
     std::lock_guard<std::mutex> lock(m_moveMutex);
-    for (const FTDIThread* worker : m_workers)
-        if (!worker->finished)
-            return true;
-    return false;
+    return std::any_of(m_workers.begin(), m_workers.end(),
+                       [](const WorkerPtr& worker) { return !worker->finished; });
 }
 
 void FTDIController::SetMoveEndReport(std::function<void()> report) {
@@ -417,6 +545,20 @@ const char* FTDIController::stateName(MoveState state) {
             return "reporting";
         case MoveState::Exclusive:
             return "exclusive";
+    }
+    return "in an unknown state";
+}
+
+const char* FTDIController::stateName(ConnectionState state) {
+    switch (state) {
+        case ConnectionState::Closed:
+            return "closed";
+        case ConnectionState::Opening:
+            return "opening";
+        case ConnectionState::Open:
+            return "open";
+        case ConnectionState::Closing:
+            return "closing";
     }
     return "in an unknown state";
 }

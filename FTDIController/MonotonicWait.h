@@ -29,6 +29,29 @@ public:
     /// once.
     static void until(int64_t deadline);
 
+    /// forMilliseconds for a wait that a stop may cut short: while more than
+    /// CHECK_INTERVAL_NS remain it sleeps in slices of that length and asks
+    /// keepGoing() before each, so a long wait ends within about one slice
+    /// of the stop; the last stretch is timed as forMilliseconds times it.
+    /// A short wait asks nothing. True when it waited in full.
+    template <class KeepGoing>
+    static bool forMillisecondsWhile(int milliseconds, KeepGoing keepGoing) {
+        const int64_t start = now();
+        if (milliseconds <= 0)
+            return true;
+        const int64_t deadline = start + static_cast<int64_t>(milliseconds) * 1000000;
+        for (int64_t current = start; deadline - current > CHECK_INTERVAL_NS; current = now()) {
+            if (!keepGoing())
+                return false;
+            sleepUntil(current + CHECK_INTERVAL_NS);
+        }
+        until(deadline);
+        return true;
+    }
+
+    /// How often a long wait asks whether it is to go on.
+    static constexpr int64_t CHECK_INTERVAL_NS = 2000000;
+
     /// The stretch before a deadline that is spun rather than slept, now,
     /// for the calling thread's kind of scheduling.
     static int64_t spinMargin();

@@ -30,7 +30,7 @@ void BM_StepPeriod(benchmark::State& state) {
                 .traceEnabled(false)
                 .device(ftsim::DeviceSetup().stepper(ftsim::StepperSetup().stepsPerRevolution(200)))
                 .build();
-        HxStepperMotor stepper(nullptr);
+        HxStepperMotor stepper;
         stepper.SetCountsPerRevolution(200);
         stepper.SetRotationSpeed(speed);
         if (!stepper.openDevice(0, nullptr)) {

@@ -4,7 +4,6 @@
 
 #include "BoardPins.h"
 #include "DiagnosticLog.h"
-#include "HxVorandelTurntableControl.h"
 #include "MonotonicWait.h"
 
 namespace {
@@ -28,25 +27,18 @@ int millisecondsSince(int64_t start) {
 
 }  // namespace
 
-HxDCMotor::HxDCMotor(HxVorandelTurntableControl* vorandelTurntableControl)
-    : FTDIController(VorandelTurntable), m_vorandelTurntableControl(vorandelTurntableControl) {
+HxDCMotor::HxDCMotor(std::function<void()> moveEndReport)
+    : FTDIController(VorandelTurntable), m_runWatchMilliseconds(RUN_WATCH_MS) {
     SetTurntableProfile(TurntableProfile{/*bSupportsDirection=*/false, /*bSupportsSpeed=*/false,
                                          /*bSupportsLockUnlock=*/false});
-    // The owner hears of the end of every move that is not cancelled; after
-    // its callback the owner may be gone, so nothing follows the call.
-    if (m_vorandelTurntableControl != nullptr)
-        SetMoveEndReport(
-            [control = m_vorandelTurntableControl] { control->turntableRotationStoppedHelper(); });
+    SetMoveEndReport(std::move(moveEndReport));
 }
 
 HxDCMotor::~HxDCMotor() {
     stopRotationWorker();
 }
 
-bool HxDCMotor::openDevice(int index, std::wstring* errorString) {
-    if (!FTDIController::openDevice(index, errorString))
-        return false;
-
+bool HxDCMotor::SetUpBoard() {
     enterAsyncBitBang(BoardPins::Dc::OUTPUTS);
 
     SetMaskBits(BoardPins::Dc::START, BITS_OFF);
@@ -74,6 +66,8 @@ bool HxDCMotor::LoadCounters() {
 
 bool HxDCMotor::StartTurntable() {
     for (int tryStep = 1; tryStep <= START_ATTEMPTS; ++tryStep) {
+        if (!IsRotationRequested())
+            return false;
         SetMaskBits(BoardPins::Dc::START, BITS_OFF);
         writeChipByte();
         SetMaskBits(BoardPins::Dc::START, BITS_ON);
@@ -88,9 +82,10 @@ bool HxDCMotor::StartTurntable() {
         // lengthen it.
         const int64_t settleStart = MonotonicWait::now();
         bool bSeenTurning = false;
-        for (int elapsed = 0; elapsed < SETTLE_MS; elapsed = millisecondsSince(settleStart)) {
+        for (int elapsed = 0; elapsed < SETTLE_MS && IsRotationRequested();
+             elapsed = millisecondsSince(settleStart)) {
             if (bSeenTurning) {
-                Wait(SETTLE_MS - elapsed);
+                WaitUnlessStopped(SETTLE_MS - elapsed);
             } else {
                 bSeenTurning = ReadIsTurntableRotating();
                 Wait(1);
@@ -99,7 +94,8 @@ bool HxDCMotor::StartTurntable() {
         if (bSeenTurning || ReadIsTurntableRotating())
             return true;
     }
-    TT_LOG(Driver, Error, "the board showed no run after %d starts", START_ATTEMPTS);
+    if (IsRotationRequested())
+        TT_LOG(Driver, Error, "the board showed no run after %d starts", START_ATTEMPTS);
     return false;
 }
 
@@ -111,16 +107,22 @@ bool HxDCMotor::ReadIsTurntableRotating() {
     return !ReadIsTurntableStopped();
 }
 
-void HxDCMotor::rotationThread(FTDIController* thisController, uint32_t nCounts) {
+FTDIController::MotionOutcome HxDCMotor::rotationThread(FTDIController* thisController,
+                                                        uint32_t nCounts) {
     auto* motor = static_cast<HxDCMotor*>(thisController);
+    MotionOutcome outcome;
 
     // Wide enough for every stored count, and signed for the subtraction.
     int64_t nNumberOfSteps = nCounts;
     const bool bContinuousRotation = nNumberOfSteps == 0;
+    outcome.countsKnown = !bContinuousRotation;
     bool bCompletedCounts = false;
-    // Length of the run last started; subtracted when the table is next
-    // seen standing, whether or not its start was confirmed.
+    // Length of the run in progress; taken off the count once the table is
+    // next seen standing. Only a run the board showed as started counts.
     uint8_t counter = 0;
+    // When the table was first seen turning without a stand since.
+    int64_t turningSince = -1;
+    const int64_t runWatchNs = static_cast<int64_t>(motor->m_runWatchMilliseconds) * 1000000;
 
     motor->SetMaskBits(BoardPins::Dc::MODE_SET, BITS_OFF);
     motor->writeChipByte();
@@ -128,29 +130,52 @@ void HxDCMotor::rotationThread(FTDIController* thisController, uint32_t nCounts)
     bool bContinueRotation = true;
     while (bContinueRotation) {
         if (motor->ReadIsTurntableStopped()) {
+            turningSince = -1;
             if (bContinuousRotation) {
                 motor->SetMaskBits(BoardPins::Dc::COUNTER, PRESET_ONE_COUNT);
                 motor->writeChipByte();
                 motor->LoadCounters();
                 motor->SetMaskBits(BoardPins::Dc::MODE_SET, BITS_ON);
                 motor->writeChipByte();
-                motor->StartTurntable();
+                if (!motor->StartTurntable() && motor->IsRotationRequested()) {
+                    outcome.boardFailed = true;
+                    break;
+                }
             } else {
                 nNumberOfSteps -= counter;
+                counter = 0;
                 if (nNumberOfSteps <= 0) {
                     bCompletedCounts = true;
                 } else {
-                    counter = static_cast<uint8_t>(nNumberOfSteps & 15);
+                    uint8_t run = static_cast<uint8_t>(nNumberOfSteps & 15);
                     motor->SetMaskBits(BoardPins::Dc::COUNTER,
-                                       static_cast<unsigned char>(15 - counter));
-                    if (counter == 0)
-                        counter = MAX_RUN_COUNTS;
+                                       static_cast<unsigned char>(15 - run));
+                    if (run == 0)
+                        run = MAX_RUN_COUNTS;
                     motor->writeChipByte();
                     motor->LoadCounters();
                     motor->SetMaskBits(BoardPins::Dc::MODE_SET, BITS_OFF);
                     motor->writeChipByte();
-                    motor->StartTurntable();
+                    if (motor->StartTurntable()) {
+                        counter = run;
+                        outcome.counts += run;
+                    } else if (motor->IsRotationRequested()) {
+                        outcome.boardFailed = true;
+                        break;
+                    }
                 }
+            }
+        } else if (!bContinuousRotation) {
+            // A counted run ends by itself; a table that never shows it
+            // standing again is not doing what it was told.
+            const int64_t now = MonotonicWait::now();
+            if (turningSince < 0) {
+                turningSince = now;
+            } else if (now - turningSince > runWatchNs) {
+                TT_LOG(Driver, Error, "the table showed no end of its run in %d ms",
+                       motor->m_runWatchMilliseconds);
+                outcome.boardFailed = true;
+                break;
             }
         }
 
@@ -173,4 +198,5 @@ void HxDCMotor::rotationThread(FTDIController* thisController, uint32_t nCounts)
         Wait(SETTLE_MS);
         bStillTurning = motor->ReadIsTurntableRotating() && iNumberOfTries < STOP_ATTEMPTS;
     }
+    return outcome;
 }

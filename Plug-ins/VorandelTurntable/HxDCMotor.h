@@ -2,11 +2,10 @@
 #define HX_DC_MOTOR_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "FTDIController.h"
-
-class HxVorandelTurntableControl;
 
 /// Driver of the DC-motor counter board: a 4-bit hardware counter preset on
 /// bits 0 to 3, a rotation-status input (bit 4, high while the table stands),
@@ -15,26 +14,26 @@ class HxVorandelTurntableControl;
 /// and starts each run and watches the status line.
 class HxDCMotor : public FTDIController {
 public:
-    /// vorandelTurntableControl owns this driver and hears of the end of every
-    /// move that is not cancelled (turntableRotationStoppedHelper, on the
-    /// worker thread); it may be null, and then no end is reported.
-    explicit HxDCMotor(HxVorandelTurntableControl* vorandelTurntableControl);
+    /// moveEndReport is called at the end of every move that is not
+    /// cancelled, on the worker thread (the owner's way to hear of it); empty:
+    /// no end is reported.
+    explicit HxDCMotor(std::function<void()> moveEndReport = {});
 
     /// Stops and joins a move that still runs, so that no worker outlives the
     /// driver it uses. The owner normally stops the move itself before.
     ~HxDCMotor() override;
-
-    /// Opens the device, switches it to asynchronous bit-bang with the status
-    /// pin as the only input (reset, 10 ms, bit-bang) and loads preset 14 in
-    /// counted mode: one write with the load strobe low, one with it high.
-    /// False, with nothing written, when the device cannot be opened.
-    bool openDevice(int index, std::wstring* errorString) override;
 
     /// The board has no camera lines: false, touching neither the port nor
     /// the last error.
     bool triggerShutterRelease() override;
 
 private:
+    /// After openDevice has opened the handle: asynchronous bit-bang with the
+    /// status pin as the only input (reset, 10 ms, bit-bang), then preset 14
+    /// loaded in counted mode: one write with the load strobe low, one with
+    /// it high. Nothing is written when the device cannot be opened.
+    bool SetUpBoard() override;
+
     /// Starts rotationThread for this driver; false only while a move runs.
     bool StartRotationThread() override;
 
@@ -44,13 +43,18 @@ private:
     /// count is 0, polling the status every 1 ms until the count is done or a
     /// stop is requested; then the stop sequence (preset 14, counted mode, up
     /// to 20 attempts of 100 ms). The base then ends the move (position,
-    /// report). Every count up to 2^32 - 1 is run in full.
-    static void rotationThread(FTDIController* thisController, uint32_t nCounts);
+    /// report). Every count up to 2^32 - 1 is run in full. Counts each run
+    /// the board showed as started; a continuous run's counts are unknown.
+    /// The move fails (and goes to the stop sequence) when a run never
+    /// starts, or when the table shows turning for longer than the run watch
+    /// in counted mode.
+    static MotionOutcome rotationThread(FTDIController* thisController, uint32_t nCounts);
 
     /// Up to 100 attempts of a low, high, low start strobe and 100 ms, until
     /// the status line reports turning. The line is sampled every millisecond
     /// of those 100 ms, so that a run shorter than the settle time counts as
-    /// started. False when it never reported turning.
+    /// started. False when it never reported turning, or when a stop was
+    /// asked before it did (the watch ends within about 2 ms of the stop).
     bool StartTurntable();
 
     /// Takes the preset already in the shadow byte into the counter: one
@@ -63,7 +67,17 @@ private:
     /// !ReadIsTurntableStopped(): one port read. A failed read reads as turning.
     bool ReadIsTurntableRotating();
 
-    HxVorandelTurntableControl* const m_vorandelTurntableControl;
+    /// How long a counted run may show the table turning before the board
+    /// counts as not responding (default RUN_WATCH_MS).
+    int m_runWatchMilliseconds;
+
+protected:
+    /// The default of m_runWatchMilliseconds: far beyond the longest run of
+    /// 16 counts, so it only ends a move on a board that never shows a run's
+    /// end (jammed, or not a DC board).
+    static constexpr int RUN_WATCH_MS = 30000;
+    /// For tests of a board that never ends a run.
+    void SetRunWatch(int milliseconds) { m_runWatchMilliseconds = milliseconds; }
 };
 
 #endif  // HX_DC_MOTOR_H

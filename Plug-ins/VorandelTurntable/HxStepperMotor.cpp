@@ -6,27 +6,19 @@
 
 #include "BoardPins.h"
 #include "DiagnosticLog.h"
-#include "HxVorandelTurntableControl.h"
 
-HxStepperMotor::HxStepperMotor(HxVorandelTurntableControl* vorandelTurntableControl)
-    : FTDIController(VorandelTurntable), m_vorandelTurntableControl(vorandelTurntableControl) {
+HxStepperMotor::HxStepperMotor(std::function<void()> moveEndReport)
+    : FTDIController(VorandelTurntable) {
     SetTurntableProfile(TurntableProfile{/*bSupportsDirection=*/true, /*bSupportsSpeed=*/true,
                                          /*bSupportsLockUnlock=*/true});
-    // The owner hears of the end of every move that is not cancelled; after
-    // its callback the owner may be gone, so nothing follows the call.
-    if (m_vorandelTurntableControl != nullptr)
-        SetMoveEndReport(
-            [control = m_vorandelTurntableControl] { control->turntableRotationStoppedHelper(); });
+    SetMoveEndReport(std::move(moveEndReport));
 }
 
 HxStepperMotor::~HxStepperMotor() {
     stopRotationWorker();
 }
 
-bool HxStepperMotor::openDevice(int index, std::wstring* errorString) {
-    if (!FTDIController::openDevice(index, errorString))
-        return false;
-
+bool HxStepperMotor::SetUpBoard() {
     enterAsyncBitBang(BoardPins::Stepper::OUTPUTS);
 
     SetMaskBits(BoardPins::Stepper::FOCUS, BITS_OFF);
@@ -82,7 +74,8 @@ bool HxStepperMotor::StartRotationThread() {
     return launchRotationWorker(&HxStepperMotor::rotationThread);
 }
 
-void HxStepperMotor::rotationThread(FTDIController* thisController, uint32_t nNumberOfSteps) {
+FTDIController::MotionOutcome HxStepperMotor::rotationThread(FTDIController* thisController,
+                                                             uint32_t nNumberOfSteps) {
     auto* stepperMotor = static_cast<HxStepperMotor*>(thisController);
 
     const unsigned char packet = stepperMotor->GetPacket();
@@ -97,11 +90,15 @@ void HxStepperMotor::rotationThread(FTDIController* thisController, uint32_t nNu
     const unsigned char dataOn = SetMaskBits(packet, BoardPins::Stepper::STEP, BITS_ON);
     const unsigned char dataOff = SetMaskBits(packet, BoardPins::Stepper::STEP, BITS_OFF);
 
+    // A step reached the board when its rising edge was written; a stop
+    // cuts a long high time short, and the pulse still ends low.
+    MotionOutcome outcome;
     bool bContinueRotation = true;
     while (bContinueRotation) {
         Wait(1);
-        stepperMotor->writeChipByte(dataOn);
-        Wait(highTime);
+        if (stepperMotor->writeChipByte(dataOn))
+            ++outcome.counts;
+        stepperMotor->WaitUnlessStopped(highTime);
         stepperMotor->writeChipByte(dataOff);
 
         if (!bContinuousRotation && --nNumberOfSteps == 0)
@@ -110,4 +107,5 @@ void HxStepperMotor::rotationThread(FTDIController* thisController, uint32_t nNu
         const bool bThreadIsRunning = stepperMotor->IsRotationRequested();
         bContinueRotation = bThreadIsRunning && (!bCompletedCounts || bContinuousRotation);
     }
+    return outcome;
 }

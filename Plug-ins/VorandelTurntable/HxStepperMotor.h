@@ -2,11 +2,10 @@
 #define HX_STEPPER_MOTOR_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "FTDIController.h"
-
-class HxVorandelTurntableControl;
 
 /// Driver of the stepper board: enable, direction and step lines, the board's
 /// USB-enable line and the camera's focus and shutter-release lines, all
@@ -14,20 +13,15 @@ class HxVorandelTurntableControl;
 /// itself, one port write per edge.
 class HxStepperMotor : public FTDIController {
 public:
-    /// vorandelTurntableControl owns this driver and hears of the end of every
-    /// move that is not cancelled (turntableRotationStoppedHelper, on the
-    /// worker thread); it may be null, and then no end is reported.
-    explicit HxStepperMotor(HxVorandelTurntableControl* vorandelTurntableControl);
+    /// moveEndReport is called at the end of every move that is not
+    /// cancelled, on the worker thread (the owner's way to hear of it); empty:
+    /// no end is reported.
+    explicit HxStepperMotor(std::function<void()> moveEndReport = {});
 
     /// Stops and joins a move that still runs, so that no worker outlives the
     /// driver it uses. The owner normally stops the move itself before.
     ~HxStepperMotor() override;
 
-    /// Opens the device and switches every pin to an output in asynchronous
-    /// bit-bang mode (reset, 10 ms, bit-bang), then writes the shadow byte
-    /// with focus and shutter low: 0 on a fresh driver. False, with nothing
-    /// written, when the device cannot be opened.
-    bool openDevice(int index, std::wstring* errorString) override;
 
     /// Fires the camera: focus high, 500 ms, shutter high, 500 ms, then both
     /// low in one write. Blocks for at least 1000 ms and returns true. The
@@ -38,6 +32,12 @@ public:
     bool triggerShutterRelease() override;
 
 private:
+    /// After openDevice has opened the handle: every pin an output in
+    /// asynchronous bit-bang mode (reset, 10 ms, bit-bang), then the shadow
+    /// byte with focus and shutter low (0 on a fresh driver). Nothing is
+    /// written when the device cannot be opened.
+    bool SetUpBoard() override;
+
     /// Prepares a move in one port write: direction by polarity, motor enable
     /// and USB-enable active, focus and shutter low. With the direction
     /// undefined it records TT_ERROR_UNDEFINED_ROTATION_DIRECTION, returns
@@ -49,11 +49,10 @@ private:
 
     /// The motion: one pulse (1 ms low, high write, speed ms, low write) per
     /// count, or until stopped when the count is 0, with the flag read after
-    /// every pulse. The base then ends the move (motor release unless
-    /// locked, position, report).
-    static void rotationThread(FTDIController* thisController, uint32_t nNumberOfSteps);
-
-    HxVorandelTurntableControl* const m_vorandelTurntableControl;
+    /// every pulse; a stop cuts a high time of more than 2 ms short within
+    /// about 2 ms. Counts the pulses whose rising edge was written. The base
+    /// then ends the move (motor release unless locked, position, report).
+    static MotionOutcome rotationThread(FTDIController* thisController, uint32_t nNumberOfSteps);
 };
 
 #endif  // HX_STEPPER_MOTOR_H

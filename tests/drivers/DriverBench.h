@@ -43,8 +43,11 @@ inline std::unique_ptr<ftsim::Bench> dcBench(const ftsim::DcSetup& setup) {
 template <class Driver>
 class Probe : public Driver {
 public:
-    /// The end of every move is reported to `control` (none when null).
-    explicit Probe(HxVorandelTurntableControl* control) : Driver(control) {}
+    /// The end of every move is reported to `control` (none when null), as
+    /// the control object wires its own drivers.
+    explicit Probe(HxVorandelTurntableControl* control)
+        : Driver(control == nullptr ? std::function<void()>()
+                                    : [control] { control->turntableRotationStoppedHelper(); }) {}
 };
 
 /// One high pulse of a port bit, from the byte that raised it to the one that

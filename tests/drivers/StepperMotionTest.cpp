@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -98,7 +99,7 @@ TEST_F(StepperMotion, SpeedZeroStillKeepsTheStepLineLowForOneMillisecond) {
     EXPECT_EQ(board().position(), 6);
 }
 
-TEST_F(StepperMotion, ContinuousMovePulsesUntilStoppedAndEndsAtTheTarget) {
+TEST_F(StepperMotion, ContinuousMovePulsesUntilStoppedAndEndsWhereItsStepsTookIt) {
     stepper->SetRotationIncrementInCounts(10);  // target -18 degrees
     stepper->SetRotationIncrementInCounts(0);
     ASSERT_TRUE(stepper->startRotation());
@@ -114,7 +115,9 @@ TEST_F(StepperMotion, ContinuousMovePulsesUntilStoppedAndEndsAtTheTarget) {
     const std::vector<Pulse> pulses = drivertest::pulsesOf(writes(), BoardPins::Stepper::STEP);
     EXPECT_EQ(static_cast<std::int64_t>(pulses.size()), board().position());
     EXPECT_NE(pulses.back().fall, -1);
-    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*stepper), -18.0, 1e-9);
+    // 200 steps a turn: 1.8 degrees a step, clockwise lowers the angle.
+    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*stepper),
+                std::fmod(-1.8 * static_cast<double>(board().position()), 360.0), 1e-9);
     EXPECT_EQ(reports.count(), 1);
 }
 
@@ -173,7 +176,7 @@ TEST_F(StepperMotion, CompletedMoveSetsThePositionAndReportsOnce) {
     EXPECT_FALSE(stepper->IsTurntableRotating());
 }
 
-TEST_F(StepperMotion, MoveStoppedEarlyEndsAtItsTargetAndReportsOnce) {
+TEST_F(StepperMotion, MoveStoppedEarlyIsBookedAtTheStepsTakenAndReportsOnce) {
     stepper->SetRotationSpeed(1);
     ASSERT_EQ(stepper->SetRotationIncrementInCounts(150), 150);  // target -270 degrees
     ASSERT_TRUE(stepper->startRotation());
@@ -182,18 +185,19 @@ TEST_F(StepperMotion, MoveStoppedEarlyEndsAtItsTargetAndReportsOnce) {
     ASSERT_TRUE(stepper->stopRotation());
 
     EXPECT_LT(board().position(), 150);
-    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*stepper), -270.0, 1e-9);
+    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*stepper),
+                -1.8 * static_cast<double>(board().position()), 1e-9);
     EXPECT_EQ(reports.count(), 1);
 }
 
-TEST_F(StepperMotion, MoveOnAnUnpluggedDeviceStillCountsItsPulsesAndEnds) {
+TEST_F(StepperMotion, MoveOnAnUnpluggedDeviceTriesItsPulsesAndBooksTheOnesThatGotThrough) {
     bench->device(0).unplugAfterWrites(4);
     runCounted(6);
 
     // The four writes that got through: prepare, one whole pulse, the next rise.
     EXPECT_EQ(board().position(), 2);
     EXPECT_EQ(stepper->GetLastFTDIError(), FTDIController::TT_ERROR_WRITE_FAILED);
-    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*stepper), -10.8, 1e-9);
+    EXPECT_NEAR(FTDIControllerTestAccess::currentAngle(*stepper), -3.6, 1e-9);
     EXPECT_EQ(reports.count(), 1);
     // Every pulse of the count was still tried: two writes each, after the prepare.
     EXPECT_EQ(bench->trace().count("FT_Write", 0), 1u + 2u * 6u);

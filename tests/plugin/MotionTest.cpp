@@ -55,7 +55,7 @@ TEST_F(ClosedPlugin, EveryOperationAnswersNeutrallyAndChangesNothing) {
     short id = 77;
     EXPECT_FALSE(plugin.readFromEEPROM(&id));
     EXPECT_EQ(77, id);
-    EXPECT_TRUE(plugin.rotateDeviceToAngle(45.0f));
+    EXPECT_FALSE(plugin.rotateDeviceToAngle(45.0f)) << "nothing turned: no success to report";
     EXPECT_TRUE(plugin.stepsSpinningWillStart());
 
     EXPECT_FALSE(plugin.isTurntableOpened());
