@@ -2,8 +2,9 @@
 #
 #   <libdir>/libVorandelTurntable.so*            the plug-in (component Runtime)
 #   <bindir>/turntablectl                        the reference host (Runtime)
-#   <includedir>/VorandelTurntable/*.h           the host's view: SDK classes and the
-#                                                plug-in class (Development)
+#   <includedir>/VorandelTurntable/*.h           the host's view: SDK classes, the
+#                                                plug-in class and the models' ids,
+#                                                all of include/ (Development)
 #   <libdir>/cmake/VorandelTurntable/            CMake package, imported target
 #                                                VorandelTurntable::VorandelTurntable
 #   <libdir>/pkgconfig/vorandel-turntable.pc     pkg-config file
@@ -35,14 +36,12 @@ install(TARGETS VorandelTurntable d2xx_headers
     NAMELINK_COMPONENT Development
   INCLUDES DESTINATION ${TT_INSTALL_HEADER_DIR})
 
-install(FILES
-    ${PROJECT_SOURCE_DIR}/SDK/HxAbstractPlugin.h
-    ${PROJECT_SOURCE_DIR}/SDK/HxExport.h
-    ${PROJECT_SOURCE_DIR}/SDK/HxTurntableHardware.h
-    ${PROJECT_SOURCE_DIR}/SDK/HxTurntableHardwarePrivate.h
-    ${PROJECT_SOURCE_DIR}/SDK/HxTypes.h
-    ${PROJECT_SOURCE_DIR}/Plug-ins/VorandelTurntable/HxVorandelTurntableControl.h
-  DESTINATION ${TT_INSTALL_HEADER_DIR} COMPONENT Development)
+# The host's view is what include/ holds, the models' ids beside the classes.
+install(DIRECTORY
+    ${PROJECT_SOURCE_DIR}/include/VorandelTurntable/
+    ${PROJECT_SOURCE_DIR}/include/TurntableIds/
+  DESTINATION ${TT_INSTALL_HEADER_DIR} COMPONENT Development
+  FILES_MATCHING PATTERN "*.h")
 
 install(TARGETS turntablectl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
 

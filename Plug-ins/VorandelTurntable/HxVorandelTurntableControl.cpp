@@ -122,14 +122,14 @@ HxVorandelTurntableControl::~HxVorandelTurntableControl() {
 size_t HxVorandelTurntableControl::turntableIdToIndex(TurntableID turntableId) {
     // Rows 5 to 8 hold the models out of declaration order, but a model's
     // row is the one the identity records use to open it.
-    const size_t row = TurntableCatalogue::rowOf(turntableId);
+    const size_t row = TurntableCatalogue::rowOf(static_cast<TurntableIds::Id>(turntableId));
     return row < TurntableCatalogue::ROW_COUNT ? row : 0;
 }
 
 HxVorandelTurntableControl::TurntableID HxVorandelTurntableControl::indexToTurntableId(
     size_t index) {
     const TurntableModel* model = TurntableCatalogue::model(index);
-    return model != nullptr ? model->id : Generic_ExpertUse;
+    return model != nullptr ? static_cast<TurntableID>(model->id) : Generic_ExpertUse;
 }
 
 DevicesNamesList HxVorandelTurntableControl::catalogueNames() {

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstddef>
 
-#include "HxVorandelTurntableControl.h"
+#include "TurntableIds.h"
 #include "TurntableModel.h"
 
 /// The turntable models the plug-in knows, one row each, in the order the
@@ -21,7 +21,7 @@ public:
     }
 
     /// The row of model `id`, or ROW_COUNT for a value that names no model.
-    static constexpr std::size_t rowOf(HxVorandelTurntableControl::TurntableID id) {
+    static constexpr std::size_t rowOf(TurntableIds::Id id) {
         for (std::size_t row = 0; row < ROW_COUNT; ++row) {
             if (kModels[row].id == id) {
                 return row;
@@ -33,7 +33,6 @@ public:
     static constexpr const std::array<TurntableModel, ROW_COUNT>& models() { return kModels; }
 
 private:
-    using Control = HxVorandelTurntableControl;
     static constexpr LinePolarities kClockwiseLow{true, false};
     static constexpr LinePolarities kClockwiseHigh{true, true};
 
@@ -41,25 +40,25 @@ private:
     // records in the field store rows, and those rows must keep opening the
     // models they always opened.
     static constexpr std::array<TurntableModel, ROW_COUNT> kModels = {{
-        {"Vorandel Generic (Expert use)", Control::Generic_ExpertUse, TurntableDriver::StepperMotor,
-         std::nullopt},
-        {"Vorandel Classic", Control::Classic, TurntableDriver::DcMotor,
+        {"Vorandel Generic (Expert use)", TurntableIds::Generic_ExpertUse,
+         TurntableDriver::StepperMotor, std::nullopt},
+        {"Vorandel Classic", TurntableIds::Classic, TurntableDriver::DcMotor,
          TurntablePreset{72, true, std::nullopt}},
-        {"Vorandel Compact", Control::Compact, TurntableDriver::StepperMotor,
+        {"Vorandel Compact", TurntableIds::Compact, TurntableDriver::StepperMotor,
          TurntablePreset{6400, false, kClockwiseLow}},
-        {"Vorandel Cobalt Medium", Control::Cobalt_M, TurntableDriver::StepperMotor,
+        {"Vorandel Cobalt Medium", TurntableIds::Cobalt_M, TurntableDriver::StepperMotor,
          TurntablePreset{19520, false, kClockwiseLow}},
-        {"Vorandel Cobalt Large", Control::Cobalt_L, TurntableDriver::StepperMotor,
+        {"Vorandel Cobalt Large", TurntableIds::Cobalt_L, TurntableDriver::StepperMotor,
          TurntablePreset{12062, false, kClockwiseLow}},
-        {"Vorandel Cobalt Extra Large", Control::Cobalt_L_S2, TurntableDriver::StepperMotor,
+        {"Vorandel Cobalt Extra Large", TurntableIds::Cobalt_L_S2, TurntableDriver::StepperMotor,
          TurntablePreset{13062, false, kClockwiseHigh}},
-        {"Vorandel Cobalt Large, Series 2", Control::Cobalt_XL, TurntableDriver::StepperMotor,
+        {"Vorandel Cobalt Large, Series 2", TurntableIds::Cobalt_XL, TurntableDriver::StepperMotor,
          TurntablePreset{11200, false, kClockwiseHigh}},
-        {"Vorandel Amber Large", Control::Amber_M, TurntableDriver::StepperMotor,
+        {"Vorandel Amber Large", TurntableIds::Amber_M, TurntableDriver::StepperMotor,
          TurntablePreset{8220, false, kClockwiseLow}},
-        {"Vorandel Amber Medium", Control::Amber_L, TurntableDriver::StepperMotor,
+        {"Vorandel Amber Medium", TurntableIds::Amber_L, TurntableDriver::StepperMotor,
          TurntablePreset{11520, false, kClockwiseLow}},
-        {"Vorandel Amber Extra Large", Control::Amber_XL, TurntableDriver::StepperMotor,
+        {"Vorandel Amber Extra Large", TurntableIds::Amber_XL, TurntableDriver::StepperMotor,
          TurntablePreset{11520, false, kClockwiseLow}},
     }};
 };

@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include "HxVorandelTurntableControl.h"
+#include "TurntableIds.h"
 #include "TurntablePreset.h"
 
 /// The board a model carries, and so the driver that opens it.
@@ -12,7 +12,7 @@ enum class TurntableDriver { DcMotor, StepperMotor };
 /// One row of the catalogue.
 struct TurntableModel {
     const char* label;  ///< the name the host shows
-    HxVorandelTurntableControl::TurntableID id;
+    TurntableIds::Id id;
     TurntableDriver driver;
     /// None for the expert row: the expert sets everything.
     std::optional<TurntablePreset> preset;

@@ -7,6 +7,7 @@
 #include "HxExport.h"
 #include "HxTurntableHardware.h"
 #include "HxTypes.h"
+#include "TurntableIds.h"
 
 class FTDIController;
 
@@ -50,16 +51,16 @@ public:
     /// The turntable models. A model is opened by its catalogue row; see
     /// turntableIdToIndex() and indexToTurntableId().
     enum TurntableID : int32_t {
-        Generic_ExpertUse = 0,
-        Classic = 100,
-        Compact = 1000,
-        Cobalt_M = 2000,
-        Cobalt_L = 2100,
-        Cobalt_L_S2 = 2101,
-        Cobalt_XL = 2200,
-        Amber_M = 3000,
-        Amber_L = 3100,
-        Amber_XL = 3200,
+        Generic_ExpertUse = TurntableIds::Generic_ExpertUse,
+        Classic = TurntableIds::Classic,
+        Compact = TurntableIds::Compact,
+        Cobalt_M = TurntableIds::Cobalt_M,
+        Cobalt_L = TurntableIds::Cobalt_L,
+        Cobalt_L_S2 = TurntableIds::Cobalt_L_S2,
+        Cobalt_XL = TurntableIds::Cobalt_XL,
+        Amber_M = TurntableIds::Amber_M,
+        Amber_L = TurntableIds::Amber_L,
+        Amber_XL = TurntableIds::Amber_XL,
     };
 
     /// Private data; defined in VorandelTurntableControlPrivate.h.
