@@ -11,9 +11,7 @@ const unsigned char FTDIController::BITMODE_ASYNC_BITBANG;
 std::atomic<FTDIController::SeamHook> FTDIController::s_seamHook{nullptr};
 
 FTDIController::FTDIController(CompanyDeviceType deviceType)
-    : m_ftdiHandle(nullptr),
-      m_packet(0),
-      m_lastError(TT_ERROR_OK),
+    : m_lastError(TT_ERROR_OK),
       m_bClockwiseActiveHigh(true),
       m_bMotorEnableActiveHigh(true),
       m_bUSBEnableActiveHigh(true),

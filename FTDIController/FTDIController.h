@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "DevicePort.h"
 #include "ftd2xx.h"
 
 /// The device layer: one object owns at most one FT245R, opened through the
@@ -23,14 +24,19 @@
 /// the start/stop protocol of the rotation worker whose motion each motor
 /// driver (HxDCMotor, HxStepperMotor) supplies.
 ///
+/// It is made of parts with one concern each: the port (DevicePort: handle,
+/// shadow byte and their lock), the rotation parameters and bookkept
+/// position (RotationParameters), and the state machine of the connection
+/// and its moves with their workers (FTDIThread), which this class runs.
+///
 /// Threads: the host calls the public operations from any thread; one worker
 /// per move runs it and then reports its end. Two locks, never nested the
 /// other way round:
 /// - the state lock guards the connection's and the move's state machine,
 ///   the workers, the rotation parameters and the bookkept position; it is
 ///   never held across a D2XX call, a wait, a join, Initialize or a report;
-/// - the port lock guards the handle and the shadow byte and is held for one
-///   port access at a time, never across a wait.
+/// - the port's own lock guards the handle and the shadow byte and is held
+///   for one port access at a time, never across a wait.
 /// The polarity flags, the speed and the lock flag are atomics that the
 /// drivers read on their own. A motion reads nothing shared but its own
 /// worker's running flag.
@@ -449,9 +455,8 @@ private:
 
     using WorkerPtr = std::shared_ptr<FTDIThread>;
 
-    bool writeChipByteLocked(unsigned char byteToWrite);
-    /// Runs one D2XX call on the held handle under the port lock.
-    FT_STATUS callOnPort(const std::function<FT_STATUS(FT_HANDLE)>& call);
+    /// Records TT_ERROR_OK or TT_ERROR_WRITE_FAILED; returns `written`.
+    bool recordWrite(bool written);
     bool writeRecord(short writtenId);
     /// Opens the handle (Opening); false, nothing held, when FT_Open fails.
     bool openHandle(int index, std::wstring* errorString);
@@ -471,10 +476,8 @@ private:
     void leaveStarting();
     MoveState restingState() const;
 
-    /// The open device, null when none; only under the port lock.
-    FT_HANDLE m_ftdiHandle;
-    /// Shadow of the wanted output levels; only under the port lock.
-    unsigned char m_packet;
+    /// The handle, the shadow byte and their lock: one access at a time.
+    DevicePort m_port;
     std::atomic<ENUM_ERROR> m_lastError;
     std::atomic<bool> m_bClockwiseActiveHigh;
     std::atomic<bool> m_bMotorEnableActiveHigh;
@@ -487,9 +490,6 @@ private:
     TurntableProfile m_turntableProfile;
 
     const CompanyDeviceType m_companyDeviceType;
-
-    /// Serialises every port access; held for one access only.
-    mutable std::mutex m_portMutex;
 
     /// The state lock: guards every field below and the lifecycle fields of
     /// every FTDIThread. Never held across a D2XX call, a wait, a join,

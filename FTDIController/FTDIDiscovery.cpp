@@ -108,10 +108,7 @@ bool FTDIController::openHandle(int index, std::wstring* errorString) {
     }
     D2xxDiagnostics::checked("FT_SetBaudRate", FT_SetBaudRate(handle, 1000000));
     D2xxDiagnostics::checked("FT_SetLatencyTimer", FT_SetLatencyTimer(handle, 2));
-    {
-        std::lock_guard<std::mutex> port(m_portMutex);
-        m_ftdiHandle = handle;
-    }
+    m_port.attach(handle);
     TT_LOG(Device, Debug, "device %d opened", index);
     return true;
 }

@@ -5,13 +5,8 @@
 // Every D2XX call here takes the port lock for itself alone, so that a move's
 // step pulses are never held up for longer than one access.
 
-FT_STATUS FTDIController::callOnPort(const std::function<FT_STATUS(FT_HANDLE)>& call) {
-    std::lock_guard<std::mutex> lock(m_portMutex);
-    return call(m_ftdiHandle);
-}
-
 bool FTDIController::readFromEEPROM(short* writtenId) {
-    return readIdentityRecord([this](const DeviceCall& call) { return callOnPort(call); },
+    return readIdentityRecord([this](const DeviceCall& call) { return m_port.call(call); },
                               m_companyDeviceType, writtenId);
 }
 
@@ -34,13 +29,13 @@ bool FTDIController::writeRecord(short writtenId) {
     // given up on too rather than reprogrammed again.
     for (bool reprogrammed = false;; reprogrammed = true) {
         DWORD userAreaSize = 0;
-        if (callOnPort([&](FT_HANDLE handle) {
+        if (m_port.call([&](FT_HANDLE handle) {
                 return D2xxDiagnostics::checked("FT_EE_UASize",
                                                 FT_EE_UASize(handle, &userAreaSize));
             }) != FT_OK)
             return false;
         if (userAreaSize >= IDENTITY_RECORD_SIZE)
-            return callOnPort([&](FT_HANDLE handle) {
+            return m_port.call([&](FT_HANDLE handle) {
                        return D2xxDiagnostics::checked(
                            "FT_EE_UAWrite", FT_EE_UAWrite(handle, bytes, IDENTITY_RECORD_SIZE));
                    }) == FT_OK;
@@ -59,7 +54,7 @@ bool FTDIController::writeRecord(short writtenId) {
         data.ManufacturerId = manufacturerId;
         data.Description = description;
         data.SerialNumber = serialNumber;
-        if (callOnPort([&](FT_HANDLE handle) {
+        if (m_port.call([&](FT_HANDLE handle) {
                 return D2xxDiagnostics::checked("FT_EE_Read", FT_EE_Read(handle, &data));
             }) != FT_OK)
             return false;
@@ -71,7 +66,7 @@ bool FTDIController::writeRecord(short writtenId) {
         char empty[1] = {'\0'};
         data.SerialNumber = empty;
         data.ManufacturerId = empty;
-        if (callOnPort([&](FT_HANDLE handle) {
+        if (m_port.call([&](FT_HANDLE handle) {
                 return D2xxDiagnostics::checked("FT_EE_Program", FT_EE_Program(handle, &data));
             }) != FT_OK)
             return false;

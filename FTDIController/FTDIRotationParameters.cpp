@@ -282,7 +282,5 @@ void FTDIController::releaseMotorUnlessLocked() {
     if (GetLockMotorWhenIdle())
         return;
     const unsigned char inactive = m_bMotorEnableActiveHigh.load() ? BITS_OFF : BITS_ON;
-    std::lock_guard<std::mutex> lock(m_portMutex);
-    m_packet = SetMaskBits(m_packet, BoardPins::Stepper::MOTOR_ENABLE, inactive);
-    writeChipByteLocked(m_packet);
+    recordWrite(m_port.writeShadowWithBits(BoardPins::Stepper::MOTOR_ENABLE, inactive));
 }

@@ -105,13 +105,7 @@ void FTDIController::closeDevice() {
 }
 
 void FTDIController::closeHandle() {
-    std::lock_guard<std::mutex> port(m_portMutex);
-    // Closing without a device is allowed and answers FT_INVALID_HANDLE,
-    // which is no fault worth a record.
-    const FT_STATUS status = FT_Close(m_ftdiHandle);
-    if (m_ftdiHandle != nullptr)
-        D2xxDiagnostics::checked("FT_Close", status);
-    m_ftdiHandle = nullptr;
+    m_port.close();
 }
 
 bool FTDIController::IsOpen() const {

@@ -36,10 +36,7 @@ public:
     static bool holdsWorker(const FTDIController& controller) {
         return controller.m_rotationThread.load() != nullptr;
     }
-    static FT_HANDLE handle(const FTDIController& controller) {
-        std::lock_guard<std::mutex> lock(controller.m_portMutex);
-        return controller.m_ftdiHandle;
-    }
+    static FT_HANDLE handle(const FTDIController& controller) { return controller.m_port.handle(); }
 
     /// While installed, every controller calls `hook` at each seam point, on
     /// the thread that reaches it. Install it before the threads it watches
