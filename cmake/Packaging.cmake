@@ -14,7 +14,7 @@
 # `cmake --install` puts in place is left out of the packages unnoticed.
 # Include this file last, after every install() rule.
 
-set(TT_DEB_RUNTIME_COMPONENTS Runtime Simulator Hardware DebianRuntimeMetadata)
+set(TT_DEB_RUNTIME_COMPONENTS Runtime Simulator Hardware Python DebianRuntimeMetadata)
 set(TT_DEB_DEVELOPMENT_COMPONENTS Development DebianDevelopmentMetadata)
 
 set(TT_DEB_RUNTIME_PACKAGE vorandel-turntable)
@@ -124,6 +124,10 @@ set(CPACK_DEBIAN_RUNTIMEPACKAGE_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_RUNTIMEPACKAGE_PACKAGE_CONTROL_EXTRA
   ${TT_DEB_SOURCE_DIR}/postinst ${TT_DEB_SOURCE_DIR}/postrm ${TT_DEB_SOURCE_DIR}/triggers)
 file(READ ${TT_DEB_SOURCE_DIR}/runtime-description.txt CPACK_DEBIAN_RUNTIMEPACKAGE_DESCRIPTION)
+# The Python package (component Python), when the build made it.
+if(TT_PYTHON_DEB_DEPENDS)
+  set(CPACK_DEBIAN_RUNTIMEPACKAGE_PACKAGE_DEPENDS "${TT_PYTHON_DEB_DEPENDS}")
+endif()
 
 set(CPACK_DEBIAN_DEVELOPMENTPACKAGE_PACKAGE_NAME ${TT_DEB_DEVELOPMENT_PACKAGE})
 set(CPACK_DEBIAN_DEVELOPMENTPACKAGE_PACKAGE_SECTION libdevel)

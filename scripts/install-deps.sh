@@ -11,6 +11,7 @@ packages=(
   libftdi1-dev libusb-1.0-0-dev
   umockdev libumockdev-dev libglib2.0-dev
   dpkg-dev file lintian
+  python3-dev pybind11-dev python3-pybind11 python3-pytest
 )
 
 missing=()

@@ -1,6 +1,5 @@
 #include "CommandContext.h"
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,20 +9,8 @@
 #include <iterator>
 
 #include "CommandFailure.h"
-#include "PluginLocation.h"
 
 namespace {
-
-// A library named libftd2xx.so loaded first satisfies the plug-in's
-// dependency on that name, whatever directory it came from.
-void* preloadD2xx(const std::string& path, std::string* error) {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
-    if (library == nullptr) {
-        const char* why = dlerror();
-        *error = why != nullptr ? why : "cannot load " + path;
-    }
-    return library;
-}
 
 // Why a trace cannot be written at `path`, or "" when it can: checked
 // before anything turns, so that a spin is not run for a trace that is lost.
@@ -75,27 +62,11 @@ std::string inOptionTerms(const std::string& refusal) {
 
 CommandContext::CommandContext(const CommonOptions& options) : m_options(options) {
     std::string error;
-    if (!m_options.d2xxPath.empty()) {
-        m_d2xxLibrary = preloadD2xx(D2xxBackend::pathFor(m_options.d2xxPath), &error);
-        if (m_d2xxLibrary == nullptr) {
-            throw CommandFailure(EXIT_RUNTIME_FAILURE, "cannot load the D2XX library: " + error);
-        }
+    m_loaded = LoadedPlugin::load(m_options.d2xxPath, m_options.pluginPath, &error);
+    if (!m_loaded) {
+        throw CommandFailure(EXIT_RUNTIME_FAILURE, error);
     }
-    const std::string path =
-        m_options.pluginPath.empty() ? PluginLocation::defaultPluginPath() : m_options.pluginPath;
-    m_plugin = TurntablePlugin::load(path, &error);
-    if (!m_plugin && m_d2xxLibrary == nullptr && error.find("libftd2xx.so") != std::string::npos) {
-        // Installed without the vendor's library: fall back on the simulator
-        // installed with the package, so that the embedded default still runs.
-        const std::string bundled = PluginLocation::bundledSimulatorPath();
-        std::string preloadError;
-        if (!bundled.empty() && (m_d2xxLibrary = preloadD2xx(bundled, &preloadError))) {
-            m_plugin = TurntablePlugin::load(path, &error);
-        }
-    }
-    if (!m_plugin) {
-        throw CommandFailure(EXIT_RUNTIME_FAILURE, "cannot load the plug-in: " + error);
-    }
+    m_plugin = &m_loaded->plugin();
     m_catalogue = std::make_unique<ModelCatalogue>(m_plugin->catalogueNames());
     if (m_options.model) {
         m_catalogue->requireRow("--model", *m_options.model);
@@ -145,10 +116,7 @@ CommandContext::CommandContext(const CommonOptions& options) : m_options(options
 CommandContext::~CommandContext() {
     m_session.reset();
     m_bench.reset();
-    m_plugin.reset();
-    if (m_d2xxLibrary != nullptr) {
-        dlclose(m_d2xxLibrary);
-    }
+    m_loaded.reset();
 }
 
 std::vector<HxVorandelTurntableControl::AttachedTurntable> CommandContext::attachedTurntables() {

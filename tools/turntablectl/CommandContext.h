@@ -10,6 +10,7 @@
 #include "CommonOptions.h"
 #include "D2xxBackend.h"
 #include "HostSession.h"
+#include "LoadedPlugin.h"
 #include "ModelCatalogue.h"
 #include "SimulatedBench.h"
 #include "TurntablePlugin.h"
@@ -78,8 +79,8 @@ public:
 
 private:
     CommonOptions m_options;
-    void* m_d2xxLibrary = nullptr;
-    std::unique_ptr<TurntablePlugin> m_plugin;
+    std::unique_ptr<LoadedPlugin> m_loaded;
+    TurntablePlugin* m_plugin = nullptr;
     std::unique_ptr<ModelCatalogue> m_catalogue;
     std::unique_ptr<SimulatedBench> m_bench;
     std::unique_ptr<HostSession> m_session;

@@ -3,10 +3,16 @@
 
 #include <string>
 
-/// Where turntablectl finds the plug-in and, after an install without the
-/// vendor's library, the bundled simulator.
+/// Where a host finds the plug-in and, after an install without the
+/// vendor's library, the bundled simulator. The installed layout is read
+/// from the program's own directory (bindir), unless a loadable module that
+/// hosts the plug-in anchors it at its own.
 class PluginLocation {
 public:
+    /// Reads the installed layout from `directory`, the library directory
+    /// lying at `toLibdir` from it. Call before any other function here;
+    /// not thread-safe.
+    static void anchorAt(const std::string& directory, const std::string& toLibdir);
     /// The plug-in installed beside this program (<prefix>/lib), else the one
     /// of the build tree this program was built in, else the bare file name
     /// for the loader's own search.
@@ -22,7 +28,8 @@ public:
     static std::string libftdiBackendPath();
 
 private:
-    static std::string executableDirectory();
+    /// The installed library directory, as a path through the anchor.
+    static std::string installedLibdir();
 };
 
 #endif  // TURNTABLECTL_PLUGIN_LOCATION_H

@@ -39,9 +39,7 @@ std::string canonical(const std::string& path) {
     return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
 }
 
-}  // namespace
-
-std::string PluginLocation::executableDirectory() {
+std::string executableDirectory() {
     char buffer[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     if (length <= 0) {
@@ -51,9 +49,27 @@ std::string PluginLocation::executableDirectory() {
     return path.substr(0, path.find_last_of('/'));
 }
 
+// Set once by anchorAt(), before the first look-up.
+std::string g_anchorDirectory;
+std::string g_anchorToLibdir;
+
+}  // namespace
+
+void PluginLocation::anchorAt(const std::string& directory, const std::string& toLibdir) {
+    g_anchorDirectory = directory;
+    g_anchorToLibdir = toLibdir;
+}
+
+std::string PluginLocation::installedLibdir() {
+    if (!g_anchorDirectory.empty()) {
+        return g_anchorDirectory + "/" + g_anchorToLibdir;
+    }
+    return executableDirectory() + "/" TT_BIN_TO_LIBDIR;
+}
+
 std::string PluginLocation::defaultPluginPath() {
     const std::string installed =
-        executableDirectory() + "/" TT_BIN_TO_LIBDIR "/" TT_PLUGIN_FILE_NAME;
+        installedLibdir() + "/" TT_PLUGIN_FILE_NAME;
     if (exists(installed)) {
         return canonical(installed);
     }
@@ -65,7 +81,7 @@ std::string PluginLocation::defaultPluginPath() {
 
 std::string PluginLocation::bundledSimulatorPath() {
     const std::string bundled =
-        executableDirectory() + "/" TT_BIN_TO_LIBDIR "/" TT_PRIVATE_LIBDIR_NAME "/libftd2xx.so";
+        installedLibdir() + "/" TT_PRIVATE_LIBDIR_NAME "/libftd2xx.so";
     return exists(bundled) ? canonical(bundled) : "";
 }
 
@@ -78,8 +94,7 @@ std::string PluginLocation::simulatorPath() {
 }
 
 std::string PluginLocation::libftdiBackendPath() {
-    const std::string installed = executableDirectory() + "/" TT_BIN_TO_LIBDIR
-                                  "/" TT_PRIVATE_LIBDIR_NAME "/libftdi1/libftd2xx.so";
+    const std::string installed = installedLibdir() + "/" TT_PRIVATE_LIBDIR_NAME "/libftdi1/libftd2xx.so";
     if (exists(installed)) {
         return canonical(installed);
     }

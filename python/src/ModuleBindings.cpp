@@ -1,0 +1,116 @@
+// The extension module _vorandel_turntable; the package vorandel_turntable
+// (vorandel_turntable/__init__.py) adds the spin iterators and the asyncio
+// forms on top of it.
+#include <dlfcn.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include "ModuleHost.h"
+#include "PluginLocation.h"
+#include "Table.h"
+#include "TurntableErrors.h"
+
+namespace py = pybind11;
+
+// Set by the build: the library directory relative to the directory the
+// module is installed in.
+#ifndef TT_MODULE_TO_LIBDIR
+#define TT_MODULE_TO_LIBDIR "../../.."
+#endif
+
+namespace {
+
+// The installed layout is read from this module's own directory: the
+// program is the Python interpreter, which lies anywhere.
+void anchorAtThisModule() {
+    Dl_info info = {};
+    if (dladdr(reinterpret_cast<void*>(&anchorAtThisModule), &info) == 0 ||
+        info.dli_fname == nullptr) {
+        return;
+    }
+    char resolved[PATH_MAX];
+    if (realpath(info.dli_fname, resolved) == nullptr) {
+        return;
+    }
+    const std::string path = resolved;
+    PluginLocation::anchorAt(path.substr(0, path.find_last_of('/')), TT_MODULE_TO_LIBDIR);
+}
+
+std::string tableInfoRepr(const TableInfo& info) {
+    std::string text = "TableInfo(name=";
+    text += info.name ? "'" + *info.name + "'" : "None";
+    text += ", row=" + (info.row ? std::to_string(*info.row) : std::string("None"));
+    text += std::string(", identified=") + (info.identified ? "True" : "False");
+    text += ", index=" + std::to_string(info.index);
+    text += ", serial=" + (info.serial ? "'" + *info.serial + "'" : std::string("None")) + ")";
+    return text;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_vorandel_turntable, m) {
+    m.doc() = "The Vorandel turntable plug-in, driven through the host's view.";
+    anchorAtThisModule();
+
+    // Translators are tried newest first: the base class is registered first.
+    auto& turntableError = py::register_exception<TurntableError>(m, "TurntableError");
+    turntableError.attr("__doc__") =
+        "A failure the turntable or the plug-in reported, with its message.";
+    py::register_exception<NoTableError>(m, "NoTableError", turntableError.ptr())
+        .attr("__doc__") = "No turntable was found, or none at the index asked for.";
+    py::register_exception<OpenError>(m, "OpenError", turntableError.ptr()).attr("__doc__") =
+        "The turntable was found but could not be opened.";
+    py::register_exception<MoveRefusedError>(m, "MoveRefusedError", turntableError.ptr())
+        .attr("__doc__") = "The plug-in refused a move or a shutter release.";
+    const py::tuple timeoutBases = py::make_tuple(turntableError, py::handle(PyExc_TimeoutError));
+    py::register_exception<MoveTimeout>(m, "MoveTimeout", timeoutBases.ptr()).attr("__doc__") =
+        "A blocking move ran past its timeout; the turntable was stopped.";
+
+    py::class_<TableInfo>(m, "TableInfo", "An attached turntable as discovery lists it.")
+        .def_readonly("name", &TableInfo::name,
+                      "The identified model's name; None without identity record.")
+        .def_readonly("row", &TableInfo::row,
+                      "The model's catalogue row; None without identity record.")
+        .def_readonly("identified", &TableInfo::identified,
+                      "Whether the table carries an identity record.")
+        .def_readonly("index", &TableInfo::index, "Its position in the list, for open(index=).")
+        .def_readonly("serial", &TableInfo::serial,
+                      "The chip's serial number, where the plug-in tells it; else None.")
+        .def("__repr__", &tableInfoRepr);
+
+    m.def("_tables", &Table::tables, py::arg("d2xx") = py::none());
+    m.def("_catalogue", &Table::catalogue, py::arg("d2xx") = py::none());
+    m.def("_shutdown", &ModuleHost::shutdown);
+
+    py::class_<Table>(m, "_Table")
+        .def(py::init<std::optional<size_t>, size_t, const std::optional<std::string>&>(),
+             py::arg("model_row"), py::arg("index"), py::arg("d2xx"))
+        .def("close", &Table::close)
+        .def_property_readonly("closed", &Table::closed)
+        .def_property_readonly("info", &Table::info)
+        .def_property_readonly("name", &Table::name)
+        .def_property_readonly("row", &Table::modelRow)
+        .def_property_readonly("can_turn_counterclockwise", &Table::canTurnCounterclockwise)
+        .def_property_readonly("d2xx", &Table::d2xxName)
+        .def_property("counts_per_revolution", &Table::countsPerRevolution,
+                      &Table::setCountsPerRevolution)
+        .def_property("speed", &Table::speed, &Table::setSpeed)
+        .def_property_readonly("position", &Table::position)
+        .def_property_readonly("moving", &Table::moving)
+        .def("rotate", &Table::rotate, py::arg("degrees"), py::arg("counts"), py::arg("to"),
+             py::arg("continuous"), py::arg("wait"), py::arg("timeout"))
+        .def("wait", &Table::wait, py::arg("timeout") = py::none())
+        .def("stop", &Table::stop)
+        .def("set_origin", &Table::setOrigin)
+        .def("shutter", &Table::shutter)
+        .def("_spin_plan", &Table::spinPlan)
+        .def("_spin_begin", &Table::spinBegin)
+        .def("_spin_move", &Table::spinMove)
+        .def("_spin_start_move", &Table::spinStartMove)
+        .def("_spin_move_ended", &Table::spinMoveEnded)
+        .def("_spin_end", &Table::spinEnd);
+}
