@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "D2xxDiagnostics.h"
+#include "DeviceOpenTurns.h"
 #include "IdentityRecord.h"
 
 namespace {
@@ -51,6 +52,7 @@ std::vector<ListedChip> ChipListing::list(const char* chipName, int32_t deviceKi
             continue;
         }
         FT_HANDLE handle = nullptr;
+        const std::lock_guard<std::mutex> turn(deviceOpenTurns());
         chip.openStatus =
             D2xxDiagnostics::checked("FT_Open", FT_Open(static_cast<int>(dev), &handle));
         if (chip.openStatus == FT_OK) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "D2xxDiagnostics.h"
+#include "DeviceOpenTurns.h"
 #include "FTDIController.h"
 #include "IdentityRecord.h"
 
@@ -35,17 +36,12 @@ const wchar_t* openFailureText(FT_STATUS status) {
     }
 }
 
-// Discovery opens every free candidate for a moment to read its record. An
-// open of another object in this process that met such a moment would fail,
-// so within the process the brief opens and the opens of openDevice take
-// turns. (Another process can still hold a device for a moment; the D2XX
-// list shows no more than that.)
-std::mutex& openTurns() {
+}  // namespace
+
+std::mutex& deviceOpenTurns() {
     static std::mutex turns;
     return turns;
 }
-
-}  // namespace
 
 FTDIController::DeviceIndexes FTDIController::availableDeviceIndexes(const char* chipName,
                                                                      CompanyDeviceType deviceType) {
@@ -77,7 +73,7 @@ FTDIController::DeviceIndexes FTDIController::availableDeviceIndexes(const char*
             result.push_back({static_cast<int32_t>(dev), -1});
             continue;
         }
-        const std::lock_guard<std::mutex> turn(openTurns());
+        const std::lock_guard<std::mutex> turn(deviceOpenTurns());
         if (D2xxDiagnostics::checked("FT_Open", FT_Open(static_cast<int>(dev), &record.ftHandle)) !=
             FT_OK)
             continue;
@@ -96,7 +92,7 @@ bool FTDIController::openHandle(int index, std::wstring* errorString) {
     FT_HANDLE handle = nullptr;
     FT_STATUS status;
     {
-        const std::lock_guard<std::mutex> turn(openTurns());
+        const std::lock_guard<std::mutex> turn(deviceOpenTurns());
         status = D2xxDiagnostics::checked("FT_Open", FT_Open(index, &handle));
     }
     if (status != FT_OK) {
