@@ -327,9 +327,7 @@ void FTDIController::endMoveBookkeeping(const FTDIThread& self, const MotionOutc
     }
     if (threw || outcome.boardFailed)
         m_lastMoveEnd = MoveEnd::Failed;
-    else if (self.counts != 0 && outcome.countsKnown && outcome.counts >= self.counts)
-        m_lastMoveEnd = MoveEnd::Completed;
-    else if (self.counts != 0 && !outcome.countsKnown && !self.stopAsked)
+    else if (self.counts != 0 && outcome.counts >= self.counts)
         m_lastMoveEnd = MoveEnd::Completed;
     else
         m_lastMoveEnd = MoveEnd::Stopped;

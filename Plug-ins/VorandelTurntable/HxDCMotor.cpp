@@ -28,7 +28,7 @@ int millisecondsSince(int64_t start) {
 }  // namespace
 
 HxDCMotor::HxDCMotor(std::function<void()> moveEndReport)
-    : FTDIController(VorandelTurntable), m_runWatchMilliseconds(RUN_WATCH_MS) {
+    : FTDIController(VorandelTurntable) {
     SetTurntableProfile(TurntableProfile{/*bSupportsDirection=*/false, /*bSupportsSpeed=*/false,
                                          /*bSupportsLockUnlock=*/false});
     SetMoveEndReport(std::move(moveEndReport));
@@ -122,7 +122,7 @@ FTDIController::MotionOutcome HxDCMotor::rotationThread(FTDIController* thisCont
     uint8_t counter = 0;
     // When the table was first seen turning without a stand since.
     int64_t turningSince = -1;
-    const int64_t runWatchNs = static_cast<int64_t>(motor->m_runWatchMilliseconds) * 1000000;
+    constexpr int64_t runWatchNs = static_cast<int64_t>(RUN_WATCH_MS) * 1000000;
 
     motor->SetMaskBits(BoardPins::Dc::MODE_SET, BITS_OFF);
     motor->writeChipByte();
@@ -173,7 +173,7 @@ FTDIController::MotionOutcome HxDCMotor::rotationThread(FTDIController* thisCont
                 turningSince = now;
             } else if (now - turningSince > runWatchNs) {
                 TT_LOG(Driver, Error, "the table showed no end of its run in %d ms",
-                       motor->m_runWatchMilliseconds);
+                       RUN_WATCH_MS);
                 outcome.boardFailed = true;
                 break;
             }

@@ -68,16 +68,10 @@ private:
     bool ReadIsTurntableRotating();
 
     /// How long a counted run may show the table turning before the board
-    /// counts as not responding (default RUN_WATCH_MS).
-    int m_runWatchMilliseconds;
-
-protected:
-    /// The default of m_runWatchMilliseconds: far beyond the longest run of
-    /// 16 counts, so it only ends a move on a board that never shows a run's
-    /// end (jammed, or not a DC board).
+    /// counts as not responding: far beyond the longest run of 16 counts, so
+    /// it only ends a move on a board that never shows a run's end (jammed,
+    /// or not a DC board).
     static constexpr int RUN_WATCH_MS = 30000;
-    /// For tests of a board that never ends a run.
-    void SetRunWatch(int milliseconds) { m_runWatchMilliseconds = milliseconds; }
 };
 
 #endif  // HX_DC_MOTOR_H

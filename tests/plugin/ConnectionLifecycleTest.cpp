@@ -206,8 +206,13 @@ TEST_F(ConnectionLifecycle, DestructorWaitsForAReportAnotherThreadIsStoppingFor)
     ASSERT_TRUE(waitUntil([&] { return inReport.load(); }));
     // That thread holds the driver and waits for the same report.
     HxVorandelTurntableControl* raw = plugin.get();
-    std::thread stopper([raw] { raw->stopRotation(); });
-    std::this_thread::sleep_for(milliseconds(100));
+    std::atomic<bool> stopping{false};
+    std::thread stopper([raw, &stopping] {
+        stopping = true;
+        raw->stopRotation();
+    });
+    ASSERT_TRUE(waitUntil([&] { return stopping.load(); }));
+    std::this_thread::sleep_for(milliseconds(100));  // now inside, waiting for the report
     plugin.reset();
     EXPECT_TRUE(reportDone) << "the object was destroyed under its running report";
     stopper.join();
@@ -442,7 +447,9 @@ TEST_F(ConnectionLifecycle, StartAnswersWhetherItStartedAndPollingSaysWhenItWoul
     build(cobaltMedium());
     openAtFullSpeed();
     for (int round = 0; round < 20; ++round) {
-        plugin->SetRotationSpeed(20);
+        // Long pulses: the move still runs at the second call however busy
+        // the machine; the stop cuts them short.
+        plugin->SetRotationSpeed(200);
         ASSERT_TRUE(plugin->rotateDeviceToAngle(90.0f)) << "round " << round;
         EXPECT_FALSE(plugin->rotateDeviceToAngle(90.0f)) << "refused while the move runs";
         std::thread stopper([&] { plugin->stopAngleRotation(); });
