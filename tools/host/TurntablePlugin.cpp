@@ -173,3 +173,9 @@ std::vector<HxVorandelTurntableControl::AttachedTurntable> TurntablePlugin::atta
 DevicesNamesList TurntablePlugin::availableDevicesAt(size_t position) const {
     return m_entry->availableDevicesAt(m_object, position);
 }
+double TurntablePlugin::globalPositionInDegrees() const {
+    return m_entry->globalPositionInDegrees(m_object);
+}
+HxVorandelTurntableControl::MoveOutcome TurntablePlugin::lastMoveOutcome() const {
+    return m_entry->lastMoveOutcome(m_object);
+}

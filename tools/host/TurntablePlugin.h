@@ -71,6 +71,10 @@ public:
     std::vector<HxVorandelTurntableControl::AttachedTurntable> attachedTurntables() const;
     /// Discovery of the turntable at `position` of attachedTurntables().
     DevicesNamesList availableDevicesAt(size_t position) const;
+    /// The bookkept angle from the origin, clockwise positive.
+    double globalPositionInDegrees() const;
+    /// How the last move of the open connection ended.
+    HxVorandelTurntableControl::MoveOutcome lastMoveOutcome() const;
 
 private:
     struct EntryPoints;

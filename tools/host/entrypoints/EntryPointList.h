@@ -65,7 +65,12 @@
                    &HxVorandelTurntableControl::attachedTurntables)                                \
     TT_ENTRY_POINT(availableDevicesAt,                                                             \
                    DevicesNamesList (HxVorandelTurntableControl::*)(size_t) const,                 \
-                   &HxVorandelTurntableControl::availableDevicesAt)
+                   &HxVorandelTurntableControl::availableDevicesAt)                                \
+    TT_ENTRY_POINT(globalPositionInDegrees, double (HxVorandelTurntableControl::*)() const,       \
+                   &HxVorandelTurntableControl::globalPositionInDegrees)                           \
+    TT_ENTRY_POINT(lastMoveOutcome,                                                                \
+                   HxVorandelTurntableControl::MoveOutcome (HxVorandelTurntableControl::*)() const, \
+                   &HxVorandelTurntableControl::lastMoveOutcome)
 
 // The process-wide callback slots, by field and object.
 #define TT_PLUGIN_SLOTS(TT_SLOT)                                                            \
