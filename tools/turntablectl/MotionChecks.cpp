@@ -30,4 +30,14 @@ void requireCameraLines(HostSession& session, const CommandContext::Opened& open
     }
 }
 
+std::string moveGivenUp(const std::string& move) {
+    return move + " ended without the board's report of its end: the plug-in gave it up";
+}
+
+std::string moveGivenUpAdvice() {
+    // Mostly a board of another kind than the model opened: a stepper board
+    // driven as the Classic never shows a counted run's end.
+    return "Is --model right for this turntable? `turntablectl info` tells what it identifies as.";
+}
+
 }  // namespace MotionChecks

@@ -120,21 +120,18 @@ int runRotate(CommandContext& context, const RotateOptions& options) {
                 options.continuous && options.forSeconds <= 0 ? " (Ctrl-C stops)" : "");
     std::fflush(stdout);
 
-    const std::string errorBefore = plugin.lastError();
     const HostSession::Wait end =
         session.waitWhileRotating(options.continuous ? options.forSeconds : 0, [] {});
     if (end != HostSession::Wait::Stopped) {
         plugin.stopRotation();  // returns once the worker has ended the move
     }
-    // A move the board never reported under way is ended by the plug-in
-    // with a reason of its own.
-    const std::string error = plugin.lastError();
-    if (end == HostSession::Wait::Stopped && !error.empty() && error != errorBefore) {
+    // The plug-in ends a move whose board never shows its end (within its
+    // run watch) and tells so only through the move's outcome.
+    if (plugin.lastMoveOutcome() == HxVorandelTurntableControl::MoveFailed) {
+        std::fflush(stdout);
         context.printBoardSummary();
-        throw CommandFailure(EXIT_RUNTIME_FAILURE,
-                             "the move ended without the board's report of it: " + error +
-                                 " (is --model right for this turntable? `turntablectl info` "
-                                 "tells what it identifies as)");
+        throw CommandFailure(EXIT_RUNTIME_FAILURE, MotionChecks::moveGivenUp("the move") + ".\n" +
+                                                       MotionChecks::moveGivenUpAdvice());
     }
     if (end == HostSession::Wait::Interrupted) {
         std::fflush(stdout);

@@ -8,6 +8,7 @@
 
 #include "ExitCodes.h"
 #include "InterruptSignal.h"
+#include "MotionChecks.h"
 #include "ResumeCommand.h"
 #include "Wording.h"
 
@@ -87,11 +88,16 @@ bool SpinSession::move(const SpinPlan::Shot& shot) {
         if (moveEnd == MoveEnd::StoppedAtOnce) {
             return stop(EXIT_INTERRUPTED, "interrupted");
         }
-        if (moveEnd == MoveEnd::NoReport) {
+        if (moveEnd == MoveEnd::GivenUp) {
+            m_advice = MotionChecks::moveGivenUpAdvice();
+            return stop(
+                EXIT_RUNTIME_FAILURE, "move-failed",
+                MotionChecks::moveGivenUp("the move to shot " + std::to_string(shot.number)));
+        }
+        if (moveEnd == MoveEnd::NotThere) {
             return stop(EXIT_RUNTIME_FAILURE, "move-failed",
                         "the move to shot " + std::to_string(shot.number) +
-                            " ended without the board's report of its end (is the model right "
-                            "for this turntable? `turntablectl info` tells what it identifies as)");
+                            " ended short of it, or without the board's report of its end");
         }
     }
     m_rest = {true, shot.number, shot.angle, shot.fromStart, 0, false};
@@ -105,7 +111,15 @@ SpinSession::MoveEnd SpinSession::awaitMove(unsigned reportsBefore, const SpinPl
     bool toldFinishing = false;
     for (;;) {
         if (session.stopReports() > reportsBefore) {
-            return MoveEnd::Arrived;
+            // Booked before the report: this move's own outcome.
+            switch (m_context.plugin().lastMoveOutcome()) {
+                case HxVorandelTurntableControl::MoveCompleted:
+                    return MoveEnd::Arrived;
+                case HxVorandelTurntableControl::MoveFailed:
+                    return MoveEnd::GivenUp;
+                default:
+                    return MoveEnd::NotThere;
+            }
         }
         if (InterruptSignal::insisted()) {
             m_context.plugin().hardware().stopAngleRotation();
@@ -124,7 +138,7 @@ SpinSession::MoveEnd SpinSession::awaitMove(unsigned reportsBefore, const SpinPl
         } else if (idleSince == Clock::time_point::max()) {
             idleSince = Clock::now();
         } else if (Clock::now() - idleSince > kReportGrace) {
-            return MoveEnd::NoReport;
+            return MoveEnd::NotThere;
         }
         std::this_thread::sleep_for(kPoll);
     }
@@ -200,7 +214,8 @@ std::string SpinSession::restText() const {
         const std::string before = m_rest.towards > 1 ? "shot " + std::to_string(m_rest.towards - 1)
                                                       : std::string("the start");
         return "between " + before + " and shot " + std::to_string(m_rest.towards) +
-               ", at an angle it does not know (it was stopped mid-move)";
+               ", at an angle it does not know (" +
+               (m_code == EXIT_INTERRUPTED ? "it was stopped mid-move" : "its move failed") + ")";
     }
     return (m_rest.shot == 0 ? std::string("at the start")
                              : "at shot " + std::to_string(m_rest.shot)) +
@@ -243,7 +258,8 @@ int SpinSession::end() {
             "the turntable stopped after " + Wording::counted(m_taken, "shot") + " of " +
             std::to_string(m_plan.shots().size()) + " (" +
             Wording::number(double(long(seconds * 10 + 0.5)) / 10) + " s) and rests " + restText();
-        const std::string hint = resume.empty() ? "" : "\nResume with: " + resume;
+        const std::string hint = (resume.empty() ? "" : "\nResume with: " + resume) +
+                                 (m_advice.empty() ? "" : "\n" + m_advice);
         m_report.warn((m_code == EXIT_INTERRUPTED ? "interrupted by Ctrl-C" : m_failure) + ": " +
                       stopped + hint);
     }

@@ -46,7 +46,10 @@ private:
     bool shoot(const SpinPlan::Shot& shot);
     int end();
 
-    enum class MoveEnd { Arrived, StoppedAtOnce, NoReport };
+    /// Arrived: at its shot. GivenUp: the plug-in ended it, the board never
+    /// having shown its end. NotThere: it ended short of its shot
+    /// otherwise, or without a report.
+    enum class MoveEnd { Arrived, StoppedAtOnce, GivenUp, NotThere };
     MoveEnd awaitMove(unsigned reportsBefore, const SpinPlan::Shot& shot);
     /// Ends the session here with exit status `code`.
     bool stop(int code, const std::string& reason, const std::string& failure = "");
@@ -68,6 +71,7 @@ private:
     int m_code = 0;
     std::string m_reason = "done";
     std::string m_failure;
+    std::string m_advice;  ///< a last line of what to look at, if any
 };
 
 #endif  // TURNTABLECTL_SPIN_SESSION_H
