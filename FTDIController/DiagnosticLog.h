@@ -13,7 +13,7 @@
 ///
 /// Switched on by the environment, read once, at the first record:
 ///
-///   VORANDEL_TURNTABLE_LOG      = [ setting *( "," setting ) ] [ ":" path ]
+///   VORANDEL_TURNTABLE_LOG      = setting *( "," setting ) [ ":" path ]
 ///   setting                     = level | category "=" level
 ///   level                       = "off" | "error" | "info" | "debug"
 ///   category                    = "device" | "move" | "driver" | "plugin"
@@ -24,8 +24,8 @@
 /// the records of its level and the more severe ones (error < info < debug).
 /// Unset or empty: off. Without a path the lines go to standard error; a file
 /// is appended to, and one that cannot be opened leaves the lines on standard
-/// error. A malformed value keeps the whole log off and says why in one line
-/// on standard error.
+/// error. A malformed value (a file named without a level among them) keeps
+/// the whole log off and says why in one line on standard error, once.
 ///
 /// One line per record, written with a single write(2):
 ///   vorandel-turntable <CLOCK_MONOTONIC s.us> tid <thread> <category> <level>: <text>

@@ -67,8 +67,13 @@ DiagnosticSettings DiagnosticSettings::parse(const std::string& value,
         if (settings.path.empty())
             return failed("no file after ':'");
     }
-    if (list.empty())
+    if (list.empty()) {
+        // A file named without a level is a log asked for without saying
+        // what to write: left off in silence, it would look switched on.
+        if (colon != std::string::npos)
+            return failed("no level before ':' (off, error, info or debug)");
         return settings;
+    }
 
     for (std::size_t start = 0;;) {
         const std::size_t comma = list.find(',', start);

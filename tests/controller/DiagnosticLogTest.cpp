@@ -251,6 +251,7 @@ TEST(DiagnosticSettingsGrammar, LevelsApplyToAllOrOneCategoryAndPathFollowsTheCo
     EXPECT_FALSE(DiagnosticSettings::parse("move=info,off", "").anyOn()) << "later settings win";
     EXPECT_FALSE(DiagnosticSettings::parse("  ", "").anyOn());
     EXPECT_EQ(DiagnosticSettings::parse("  ", "").fault, "");
+    EXPECT_EQ(DiagnosticSettings::parse("off:/tmp/x.log", "").fault, "") << "off, said so";
 }
 
 TEST(DiagnosticSettingsGrammar, MalformedValueNamesWhatIsWrongAndTurnsEverythingOff) {
@@ -260,6 +261,8 @@ TEST(DiagnosticSettingsGrammar, MalformedValueNamesWhatIsWrongAndTurnsEverything
         {"move=loud", "unknown level \"loud\" (off, error, info or debug)"},
         {"debug,,info", "unknown level \"\" (off, error, info or debug)"},
         {"debug:", "no file after ':'"},
+        {":/tmp/x.log", "no level before ':' (off, error, info or debug)"},
+        {"  : /tmp/x.log", "no level before ':' (off, error, info or debug)"},
     };
     for (const auto& [value, fault] : cases) {
         const DiagnosticSettings settings = DiagnosticSettings::parse(value, "/tmp/fallback");

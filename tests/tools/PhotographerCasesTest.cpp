@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <future>
@@ -209,6 +210,21 @@ TEST(PhotographerCases, BadValuesAreRefusedBeforeAnythingTurnsNamingTheOption) {
     unsetenv("VORANDEL_TURNTABLE_REALTIME");
     EXPECT_EQ(realtime.exitCode, 2) << realtime.describe();
     EXPECT_TRUE(has(realtime.err, "VORANDEL_TURNTABLE_REALTIME=garbage is not allowed"));
+    // A log file named without a level: the log stays off, as unset, and
+    // the plug-in says why once, however many moves it makes.
+    const std::string logPath = "/tmp/turntablectl-test-log-" + std::to_string(getpid()) + ".log";
+    setenv("VORANDEL_TURNTABLE_LOG", (":" + logPath).c_str(), 1);
+    const ToolRun log =
+        ToolRun::turntablectl({"--sim-counts", "40", "spin", "--shots", "3", "--settle", "0"});
+    unsetenv("VORANDEL_TURNTABLE_LOG");
+    EXPECT_EQ(log.exitCode, 0) << log.describe();
+    const std::string said =
+        "vorandel-turntable: VORANDEL_TURNTABLE_LOG=\":" + logPath +
+        "\": no level before ':' (off, error, info or debug); the log is off\n";
+    const size_t first = log.err.find(said);
+    EXPECT_NE(first, std::string::npos) << log.err;
+    EXPECT_EQ(log.err.find(said, first + 1), std::string::npos) << log.err;
+    EXPECT_NE(access(logPath.c_str(), F_OK), 0) << "no log file is made";
     {
         SimulatedTables tables("3,trace=/nonexistent/dir/t.vcd");
         const ToolRun trace = ToolRun::turntablectl({"rotate", "--counts", "3"});
