@@ -2,8 +2,14 @@
 
 #include <cstdint>
 
-ProgressDisplay::ProgressDisplay(std::FILE* out, bool terminal, unsigned shots)
-    : m_out(out), m_terminal(terminal), m_shots(shots), m_start(Clock::now()) {}
+ProgressDisplay::ProgressDisplay(std::FILE* out, bool terminal, unsigned shots, unsigned firstShot,
+                                 std::optional<double> expectedSeconds)
+    : m_out(out),
+      m_terminal(terminal),
+      m_shots(shots),
+      m_done(firstShot > 0 ? firstShot - 1 : 0),
+      m_left(shots > m_done ? shots - m_done : 0, expectedSeconds),
+      m_start(Clock::now()) {}
 
 void ProgressDisplay::moving(unsigned shot, double angle) {
     m_current = shot;
@@ -14,8 +20,7 @@ void ProgressDisplay::moving(unsigned shot, double angle) {
 }
 
 void ProgressDisplay::shotTaken(unsigned shot, double angle, bool shutterFired) {
-    ++m_taken;
-    m_lastShotSeconds = elapsedSeconds();
+    m_left.shotTaken(elapsedSeconds());
     m_done = shot;
     m_current = shot;
     m_angle = angle;
@@ -63,13 +68,9 @@ std::string ProgressDisplay::bar(unsigned done, unsigned total, unsigned width) 
 
 void ProgressDisplay::draw() {
     const double elapsed = elapsedSeconds();
-    // The pace of this run's shots so far; the time since the last shot
-    // counts towards the next, so that the estimate falls while a move runs.
-    std::string left = "--:--";
-    if (m_taken > 0) {
-        const double perShot = m_lastShotSeconds / m_taken;
-        left = formatDuration(perShot * (m_shots - m_done) - (elapsed - m_lastShotSeconds));
-    }
+    const std::optional<double> secondsLeft =
+        m_left.secondsLeft(elapsed, m_shots > m_done ? m_shots - m_done : 0);
+    const std::string left = secondsLeft ? formatDuration(*secondsLeft) : "--:--";
     // \r and "erase line" redraw in place; the line stays under 80 columns.
     std::fprintf(m_out, "\r\033[2K[%s] shot %u/%u %7.2f deg  %s elapsed  %s left",
                  bar(m_done, m_shots, 24).c_str(), m_current, m_shots, m_angle,

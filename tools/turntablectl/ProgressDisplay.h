@@ -3,7 +3,10 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
+
+#include "TimeLeftEstimate.h"
 
 /// Progress of a stepped spin: on a terminal one bar redrawn in place (shot
 /// k of N, angle, elapsed, time left); elsewhere (a pipe, a log file) one
@@ -12,8 +15,11 @@ class ProgressDisplay {
 public:
     using Clock = std::chrono::steady_clock;
 
-    /// `terminal`: draw the bar; `shots`: N.
-    ProgressDisplay(std::FILE* out, bool terminal, unsigned shots);
+    /// `terminal`: draw the bar; `shots`: N; `firstShot`: the first shot
+    /// this run takes (a resumed run starts later); `expectedSeconds`: what
+    /// the plan expects this run to take, when known.
+    ProgressDisplay(std::FILE* out, bool terminal, unsigned shots, unsigned firstShot = 1,
+                    std::optional<double> expectedSeconds = std::nullopt);
 
     /// The spin turns towards shot `shot` (1-based) at `angle` degrees.
     void moving(unsigned shot, double angle);
@@ -36,9 +42,8 @@ private:
     std::FILE* m_out;
     bool m_terminal;
     unsigned m_shots;
-    unsigned m_done = 0;   ///< number of the last shot taken
-    unsigned m_taken = 0;  ///< shots taken in this run (a resumed one starts later)
-    double m_lastShotSeconds = 0.0;
+    unsigned m_done;  ///< number of the last shot taken (before this run's first)
+    TimeLeftEstimate m_left;
     unsigned m_current = 0;
     double m_angle = 0.0;
     bool m_drawn = false;

@@ -2,8 +2,9 @@
 
 #include <cstdio>
 
-SpinReport::SpinReport(bool json, bool terminal, unsigned shots)
-    : m_json(json), m_progress(stdout, terminal && !json, shots) {}
+SpinReport::SpinReport(bool json, bool terminal, unsigned shots, unsigned firstShot,
+                       std::optional<double> expectedSeconds)
+    : m_json(json), m_progress(stdout, terminal && !json, shots, firstShot, expectedSeconds) {}
 
 void SpinReport::say(const std::string& text) {
     std::FILE* out = m_json ? stderr : stdout;

@@ -1,6 +1,7 @@
 #ifndef TURNTABLECTL_SPIN_REPORT_H
 #define TURNTABLECTL_SPIN_REPORT_H
 
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -14,7 +15,9 @@
 /// the person's lines on standard error.
 class SpinReport {
 public:
-    SpinReport(bool json, bool terminal, unsigned shots);
+    /// `firstShot` and `expectedSeconds` as for ProgressDisplay.
+    SpinReport(bool json, bool terminal, unsigned shots, unsigned firstShot,
+               std::optional<double> expectedSeconds);
 
     /// A line for the person.
     void say(const std::string& text);

@@ -31,7 +31,8 @@ SpinSession::SpinSession(CommandContext& context, const SpinOptions& options, co
       m_opened(opened),
       m_expected(expected),
       m_shots(plan.setup().shots),
-      m_report(options.json, isatty(STDOUT_FILENO) == 1, plan.setup().shots),
+      m_report(options.json, isatty(STDOUT_FILENO) == 1, plan.setup().shots, options.from,
+               expected),
       m_command(options.onShot, options.onShotTimeoutSeconds, options.json) {
     m_rest.shot = options.tableAt;
     m_rest.angle = SpinPlan::angleOf(options.tableAt, m_shots);
