@@ -259,6 +259,15 @@ TEST(PhotographerCases, MessagesSayWhatHappenedInThePersonsTerms) {
     const ToolRun whole = ToolRun::turntablectl({"--sim-counts", "240", "rotate", "--to", "360"});
     EXPECT_TRUE(has(whole.out, "to 360.00 deg (one whole turn, 240 counts)")) << whole.out;
     EXPECT_EQ(whole.board().position, 240);
+    // An angle between two counts is named as the count reached.
+    const ToolRun between = ToolRun::turntablectl({"--sim-counts", "240", "rotate", "--to", "100"});
+    EXPECT_TRUE(has(between.out, "to 100.50 deg (67 counts)")) << between.out;
+    EXPECT_EQ(between.board().position, 67);
+    const ToolRun nearlyWhole =
+        ToolRun::turntablectl({"--sim-counts", "240", "rotate", "--to", "-359.5"});
+    EXPECT_TRUE(has(nearlyWhole.out, "to -360.00 deg (one whole turn, 240 counts)"))
+        << nearlyWhole.out;
+    EXPECT_EQ(nearlyWhole.board().position, -240);
 
     // Singular where there is one, plain decimals.
     const ToolRun one =

@@ -75,9 +75,13 @@ int runRotate(CommandContext& context, const RotateOptions& options) {
             throw belowHalfACount();
         }
         context.plugin().hardware().rotateDeviceToAngle(float(*options.toAngle));
+        // The angle the table reaches, in whole counts, which may differ
+        // from the one typed by up to half a count.
+        const bool wholeTurn = counts >= long(opened.counts);
+        const double reached = std::copysign(counts * 360.0 / opened.counts, *options.toAngle);
         char text[120];
-        std::snprintf(text, sizeof text, "to %.2f deg (%s%s)", *options.toAngle,
-                      std::fabs(*options.toAngle) == 360.0 ? "one whole turn, " : "",
+        std::snprintf(text, sizeof text, "to %.2f deg (%s%s)", reached,
+                      wholeTurn ? "one whole turn, " : "",
                       Wording::counted(counts, "count").c_str());
         what = text;
     } else {
