@@ -84,8 +84,12 @@ TEST(PhotographerCases, InterruptedSessionsRestAtAShotAndResumeWhereTheyStopped)
         << resumed.err;
 
     // Ctrl-C during a move: the move reaches its shot, nothing turns after.
+    // The first move begins just after the "Spinning" line and lasts a
+    // second or more (1000 counts, a 1 ms gap each): a signal 200 ms after
+    // the line comes while it runs.
     const ToolRun moving = ToolRun::turntablectlInterrupted(
-        {"--sim-counts", "4000", "spin", "--shots", "4", "--settle", "0"}, "Spinning");
+        {"--sim-counts", "4000", "spin", "--shots", "4", "--settle", "0"}, "Spinning", 1,
+        std::chrono::milliseconds(20), std::chrono::milliseconds(200));
     ASSERT_EQ(moving.exitCode, 130) << moving.describe();
     EXPECT_EQ(moving.board().pulses, 1000u);
     EXPECT_TRUE(has(moving.err, "ends its move at shot 1")) << moving.err;
@@ -95,7 +99,7 @@ TEST(PhotographerCases, InterruptedSessionsRestAtAShotAndResumeWhereTheyStopped)
     // no resume is offered for a position nobody knows.
     const ToolRun twice = ToolRun::turntablectlInterrupted(
         {"--sim-counts", "4000", "--speed", "4", "spin", "--shots", "2", "--settle", "0"},
-        "Spinning", 2, std::chrono::milliseconds(1300));
+        "Spinning", 2, std::chrono::milliseconds(1300), std::chrono::milliseconds(200));
     ASSERT_EQ(twice.exitCode, 130) << twice.describe();
     EXPECT_LT(twice.board().pulses, 2000u);
     EXPECT_GT(twice.board().pulses, 0u);

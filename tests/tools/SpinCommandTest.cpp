@@ -99,8 +99,12 @@ TEST(SpinCommand, StepsSmallerThanOneCountAreRefused) {
 }
 
 TEST(SpinCommand, CtrlCStopsTheSpinAndExits130) {
+    // The first move begins just after the "Spinning" line and lasts a
+    // second or more (1000 counts, a 1 ms gap each): a signal 200 ms after
+    // the line comes while it runs.
     const ToolRun run = ToolRun::turntablectlInterrupted(
-        {"spin", "--shots", "4", "--sim-counts", "4000", "--settle", "0"}, "Spinning");
+        {"spin", "--shots", "4", "--sim-counts", "4000", "--settle", "0"}, "Spinning", 1,
+        std::chrono::milliseconds(20), std::chrono::milliseconds(200));
     EXPECT_EQ(run.exitCode, 130) << run.describe();
     // The move under way reaches its shot; nothing turns after it.
     EXPECT_NE(run.err.find("interrupted by Ctrl-C"), std::string::npos) << run.err;

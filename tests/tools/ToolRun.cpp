@@ -40,7 +40,8 @@ std::string tempPath(const char* tag) {
 }
 
 ToolRun run(const std::vector<std::string>& argv, bool searchPath, const std::string& waitFor,
-            int interrupts = 1, std::chrono::milliseconds gap = std::chrono::milliseconds(20)) {
+            int interrupts = 1, std::chrono::milliseconds gap = std::chrono::milliseconds(20),
+            std::chrono::milliseconds after = std::chrono::milliseconds(0)) {
     const std::string outPath = tempPath("out");
     const std::string errPath = tempPath("err");
 
@@ -69,6 +70,7 @@ ToolRun run(const std::vector<std::string>& argv, bool searchPath, const std::st
     ToolRun result;
     const Clock::time_point start = Clock::now();
     Clock::time_point interruptedAt{};
+    Clock::time_point seenAt{};
     bool interrupted = waitFor.empty();
     int status = 0;
     for (;;) {
@@ -76,7 +78,11 @@ ToolRun run(const std::vector<std::string>& argv, bool searchPath, const std::st
         if (done == pid) {
             break;
         }
-        if (!interrupted && readFile(outPath).find(waitFor) != std::string::npos) {
+        if (!interrupted && seenAt == Clock::time_point{} &&
+            readFile(outPath).find(waitFor) != std::string::npos) {
+            seenAt = Clock::now();
+        }
+        if (!interrupted && seenAt != Clock::time_point{} && Clock::now() - seenAt >= after) {
             interruptedAt = Clock::now();
             interrupted = true;
             for (int i = 0; i < interrupts; ++i) {
@@ -121,8 +127,9 @@ ToolRun ToolRun::turntablectl(const std::vector<std::string>& args) {
 
 ToolRun ToolRun::turntablectlInterrupted(const std::vector<std::string>& args,
                                          const std::string& waitFor, int times,
-                                         std::chrono::milliseconds gap) {
-    return run(withTool(args), false, waitFor, times, gap);
+                                         std::chrono::milliseconds gap,
+                                         std::chrono::milliseconds after) {
+    return run(withTool(args), false, waitFor, times, gap, after);
 }
 
 ToolRun ToolRun::program(const std::vector<std::string>& argv) {

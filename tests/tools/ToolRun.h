@@ -18,12 +18,15 @@ struct ToolRun {
     /// Runs turntablectl with `args`, the plug-in and simulator of this build.
     static ToolRun turntablectl(const std::vector<std::string>& args);
     /// As turntablectl(), but sends SIGINT once standard output contains
-    /// `waitFor` (`times` signals `gap` apart: 20 ms, as from a key pressed
-    /// twice, or longer, as from a person pressing it again), and measures
-    /// how long the program takes to end after the first.
+    /// `waitFor` and at least `after` has passed since it was seen (for a
+    /// step that begins just after its line, such as a spin's first move),
+    /// `times` signals `gap` apart (20 ms, as from a key pressed twice, or
+    /// longer, as from a person pressing it again), and measures how long
+    /// the program takes to end after the first.
     static ToolRun turntablectlInterrupted(
         const std::vector<std::string>& args, const std::string& waitFor, int times = 1,
-        std::chrono::milliseconds gap = std::chrono::milliseconds(20));
+        std::chrono::milliseconds gap = std::chrono::milliseconds(20),
+        std::chrono::milliseconds after = std::chrono::milliseconds(0));
     /// Runs any program (searched on PATH).
     static ToolRun program(const std::vector<std::string>& argv);
 
