@@ -100,19 +100,28 @@ PYBIND11_MODULE(_vorandel_turntable, m) {
         .def(py::init<std::optional<size_t>, std::optional<size_t>,
                       const std::optional<std::string>&, const std::optional<std::string>&>(),
              py::arg("model_row"), py::arg("index"), py::arg("serial"), py::arg("d2xx"))
-        .def("close", &Table::close)
-        .def_property_readonly("closed", &Table::closed)
-        .def_property_readonly("info", &Table::info)
-        .def_property_readonly("name", &Table::name)
-        .def_property_readonly("row", &Table::modelRow)
-        .def_property_readonly("can_turn_counterclockwise", &Table::canTurnCounterclockwise)
-        .def_property_readonly("d2xx", &Table::d2xxName)
+        .def("close", &Table::close,
+             "Stop a move under way and close the table; nothing happens when it is closed.")
+        .def_property_readonly("closed", &Table::closed, "Whether close() has run.")
+        .def_property_readonly("info", &Table::info,
+                               "The table as tables() listed it when it was opened.")
+        .def_property_readonly("name", &Table::name, "The name of the model it was opened as.")
+        .def_property_readonly("row", &Table::modelRow,
+                               "The catalogue row of the model it was opened as.")
+        .def_property_readonly("can_turn_counterclockwise", &Table::canTurnCounterclockwise,
+                               "False for the Classic, which turns clockwise only and has no "
+                               "camera lines.")
+        .def_property_readonly("d2xx", &Table::d2xxName,
+                               "The D2XX library in use: 'simulator', 'libftdi1' or "
+                               "'vendor library'.")
         .def_property("counts_per_revolution", &Table::countsPerRevolution,
-                      &Table::setCountsPerRevolution)
-        .def_property("speed", &Table::speed, &Table::setSpeed)
+                      &Table::setCountsPerRevolution,
+                      "Motor counts a whole turn (the model's preset unless set).")
+        .def_property("speed", &Table::speed, &Table::setSpeed,
+                      "Milliseconds each stepper pulse is held high (smaller is faster).")
         .def_property_readonly("position", &Table::position)
         .def_property_readonly("_last_move_outcome", &Table::lastMoveOutcome)
-        .def_property_readonly("moving", &Table::moving)
+        .def_property_readonly("moving", &Table::moving, "Whether a move is under way.")
         .def("rotate", &Table::rotate, py::arg("degrees"), py::arg("counts"), py::arg("to"),
              py::arg("continuous"), py::arg("wait"), py::arg("timeout"))
         .def("wait", &Table::wait, py::arg("timeout") = py::none())

@@ -51,3 +51,21 @@ def test_every_public_member_of_table_and_tableinfo_is_in_the_stubs():
     table_stub = defined(stubs["Table"].body)
     for name in ("__init__", "rotate", "spin", "rotate_async", "spin_async", "wait"):
         assert table_stub[name] == parameters(getattr(vt.Table, name)), name
+
+
+def test_every_public_call_and_member_has_a_docstring():
+    undocumented = []
+    for name in vt.__all__:
+        if not (getattr(vt, name).__doc__ or "").strip():
+            undocumented.append(name)
+    for cls in (vt.Table, vt.TableInfo):
+        for name in dir(cls):
+            if name.startswith("_"):
+                continue
+            doc = getattr(cls, name).__doc__ or ""
+            # pybind11 puts a function's signature before its text.
+            if doc.startswith(name + "("):
+                doc = doc.partition("\n")[2]
+            if not doc.strip():
+                undocumented.append(f"{cls.__name__}.{name}")
+    assert undocumented == []
