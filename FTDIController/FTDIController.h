@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "DevicePort.h"
+#include "MeasuredByteClock.h"
 #include "ftd2xx.h"
 
 /// The device layer: one object owns at most one FT245R, opened through the
@@ -206,6 +207,13 @@ public:
 
     /// Base: does nothing and returns false.
     virtual bool triggerShutterRelease();
+
+    /// The chip's byte clock in bit-bang mode as last measured (by a driver
+    /// that streams bytes); base: not measured.
+    virtual MeasuredByteClock GetMeasuredByteClock() const;
+    /// Measures the chip's byte clock now with a stream that moves nothing;
+    /// base: does nothing and answers not measured.
+    virtual MeasuredByteClock MeasureByteClock();
 
     // ---- Rotation parameters and position ----
 

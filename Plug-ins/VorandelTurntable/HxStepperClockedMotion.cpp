@@ -19,31 +19,71 @@ constexpr size_t CHUNK_BYTES = 100;
 constexpr size_t TRANSMIT_BUFFER_BYTES = 256;
 /// What the device layer runs the chip at otherwise (one byte per write).
 constexpr unsigned long PACED_BAUD_RATE = 1000000;
+
+/// The published figure for R chips: bytes a second per baud in bit-bang mode.
+constexpr double PUBLISHED_BYTES_PER_BAUD = 16.0;
+/// Writes a measurement makes at most: 0.5 s at the grid's byte rate, 2 s
+/// on a chip at 4 bytes a second per baud.
+constexpr unsigned MEASURING_WRITES_AT_MOST = 50;
 }  // namespace
 
-double HxStepperMotor::measuredByteRate() const {
-    return m_measuredByteRate.load();
+MeasuredByteClock HxStepperMotor::GetMeasuredByteClock() const {
+    std::lock_guard<std::mutex> lock(m_byteClockMutex);
+    return m_byteClock;
 }
 
 double HxStepperMotor::bytesPerBaud() const {
-    return m_bytesPerBaud.load();
+    std::lock_guard<std::mutex> lock(m_byteClockMutex);
+    return m_byteClock.measured() ? m_byteClock.bytesPerBaud : PUBLISHED_BYTES_PER_BAUD;
 }
 
 unsigned long HxStepperMotor::gridBaudRate() const {
     return static_cast<unsigned long>(
-        std::lround(GRID_BYTES_PER_MILLISECOND * 1000.0 / m_bytesPerBaud.load()));
+        std::lround(GRID_BYTES_PER_MILLISECOND * 1000.0 / bytesPerBaud()));
 }
 
 unsigned long HxStepperMotor::takeMeasurement(double bytesPerSecond, unsigned long baud) {
     const double perBaud = ByteRateMeter::bytesPerBaud(bytesPerSecond, baud);
-    m_bytesPerBaud.store(perBaud);
-    m_measuredByteRate.store(bytesPerSecond);
+    {
+        std::lock_guard<std::mutex> lock(m_byteClockMutex);
+        m_byteClock = MeasuredByteClock{bytesPerSecond, baud, perBaud};
+    }
     const unsigned long corrected = gridBaudRate();
     TT_LOG(Driver, Info,
            "chip byte clock: %.1f bytes/s measured at %lu baud, %.3f bytes a second per baud; "
            "clocked moves run at %lu baud for %u bytes/s",
            bytesPerSecond, baud, perBaud, corrected, GRID_BYTES_PER_MILLISECOND * 1000);
     return corrected;
+}
+
+MeasuredByteClock HxStepperMotor::MeasureByteClock() {
+    if (!beginExclusivePortWork()) {
+        TT_LOG(Driver, Info, "byte clock measurement refused");
+        return {};
+    }
+    // The port's present level, over and over: no line changes, so the
+    // motor sees nothing while the chip's clock is timed.
+    const std::vector<unsigned char> level(CHUNK_BYTES, GetPacket());
+    const unsigned long baud = gridBaudRate();
+    MeasuredByteClock result;
+    if (setChipBaudRate(baud)) {
+        ByteRateMeter meter;
+        for (unsigned write = 0; write < MEASURING_WRITES_AT_MOST && !meter.measured(); ++write) {
+            const int64_t started = MonotonicWait::now();
+            if (!writeChipBytes(level.data(), level.size()))
+                break;
+            meter.wrote(level.size(), started, MonotonicWait::now());
+        }
+        if (meter.measured()) {
+            takeMeasurement(meter.bytesPerSecond(), baud);
+            result = GetMeasuredByteClock();
+        }
+        setChipBaudRate(PACED_BAUD_RATE);
+        // Drops the level bytes still queued and writes the level once more.
+        writeChipByte();
+    }
+    endExclusivePortWork();
+    return result;
 }
 
 FTDIController::MotionOutcome HxStepperMotor::clockedMotion(uint32_t counts) {
@@ -61,7 +101,7 @@ FTDIController::MotionOutcome HxStepperMotor::clockedMotion(uint32_t counts) {
     unsigned long baud = gridBaudRate();
     if (!setChipBaudRate(baud))
         return outcome;
-    const bool measuring = m_measuredByteRate.load() == 0.0;
+    const bool measuring = !GetMeasuredByteClock().measured();
     ByteRateMeter meter;
 
     uint64_t pulsesWritten = 0;

@@ -9,7 +9,7 @@
 #include "PulseMode.h"
 
 HxStepperMotor::HxStepperMotor(std::function<void()> moveEndReport)
-    : FTDIController(VorandelTurntable), m_bytesPerBaud(16.0), m_measuredByteRate(0.0) {
+    : FTDIController(VorandelTurntable) {
     SetTurntableProfile(TurntableProfile{/*bSupportsDirection=*/true, /*bSupportsSpeed=*/true,
                                          /*bSupportsLockUnlock=*/true});
     SetMoveEndReport(std::move(moveEndReport));

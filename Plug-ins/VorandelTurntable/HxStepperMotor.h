@@ -1,12 +1,13 @@
 #ifndef HX_STEPPER_MOTOR_H
 #define HX_STEPPER_MOTOR_H
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "FTDIController.h"
+#include "MeasuredByteClock.h"
 
 /// Driver of the stepper board: enable, direction and step lines, the board's
 /// USB-enable line and the camera's focus and shutter-release lines, all
@@ -23,7 +24,6 @@ public:
     /// driver it uses. The owner normally stops the move itself before.
     ~HxStepperMotor() override;
 
-
     /// Fires the camera: focus high, 500 ms, shutter high, 500 ms, then both
     /// low in one write. Blocks for at least 1000 ms and returns true. The
     /// sequence and a move exclude each other (every step pulse rewrites the
@@ -32,10 +32,18 @@ public:
     /// refused while it runs. Allowed from the end-of-move report.
     bool triggerShutterRelease() override;
 
-    /// The chip's byte rate in bit-bang mode as the first clocked move
-    /// measured it (bytes a second at the baud rate it then ran at); 0 until
-    /// measured.
-    double measuredByteRate() const;
+    /// The chip's byte clock as the first clocked move or the latest
+    /// MeasureByteClock measured it; not measured until then.
+    MeasuredByteClock GetMeasuredByteClock() const override;
+    /// Measures the chip's byte clock with a stream of the port's present
+    /// level (every line stays where it is, nothing moves): some 0.15 s on a
+    /// chip at the published 16 bytes a second per baud, 0.3 s at 4. Keeps
+    /// and logs the result as a clocked move's measurement does, so clocked
+    /// moves run at the corrected baud rate from then on, and answers it.
+    /// A move and this exclude each other as the shutter does: refused (not
+    /// measured, nothing written) while a move runs or without a device.
+    /// Not measured either when the chip's writes never waited for it.
+    MeasuredByteClock MeasureByteClock() override;
     /// Bytes a second per baud the chip clocks out: the published 16 until
     /// measured, then what was measured.
     double bytesPerBaud() const;
@@ -83,8 +91,9 @@ private:
     /// baud, logs it and returns the baud rate that gives the grid now.
     unsigned long takeMeasurement(double bytesPerSecond, unsigned long baud);
 
-    std::atomic<double> m_bytesPerBaud;
-    std::atomic<double> m_measuredByteRate;
+    /// Guards m_byteClock, which the worker writes and host calls read.
+    mutable std::mutex m_byteClockMutex;
+    MeasuredByteClock m_byteClock;
 };
 
 #endif  // HX_STEPPER_MOTOR_H

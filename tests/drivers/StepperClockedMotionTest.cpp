@@ -156,8 +156,10 @@ TEST_F(ClockedStepper, AChipOfAnotherByteClockIsMeasuredAndCorrected) {
     stepper->SetRotationSpeed(0);
     runCounted(400);  // some 440 ms at the grid's rate
 
-    EXPECT_DOUBLE_EQ(stepper->bytesPerBaud(), 4.0);
-    EXPECT_NEAR(stepper->measuredByteRate(), 2500.0, 75.0);
+    const MeasuredByteClock clock = stepper->GetMeasuredByteClock();
+    EXPECT_DOUBLE_EQ(clock.bytesPerBaud, 4.0);
+    EXPECT_NEAR(clock.bytesPerSecond, 2500.0, 75.0);
+    EXPECT_EQ(clock.baudRate, 625u);
     const std::vector<Pulse> pulses = steps();
     ASSERT_EQ(pulses.size(), 400u);
     // From 200 ms after the first pulse on, every period is the asked one.
@@ -169,6 +171,58 @@ TEST_F(ClockedStepper, AChipOfAnotherByteClockIsMeasuredAndCorrected) {
         ++checked;
     }
     EXPECT_GT(checked, 100u);
+}
+
+TEST_F(ClockedStepper, AMeasurementMovesNothingAndTheNextMoveRunsAtTheChipsRateFromItsStart) {
+    open(4);
+    stepper->SetRotationSpeed(0);
+    // A move too short to measure anything leaves the motor enabled and the
+    // direction set: the level the measurement must keep.
+    stepper->SetLockMotorWhenIdle(true, false);
+    runCounted(5);
+    EXPECT_FALSE(stepper->GetMeasuredByteClock().measured());
+    const unsigned char level = writes().back().byte;
+    ASSERT_EQ(level & BoardPins::Stepper::MOTOR_ENABLE, BoardPins::Stepper::MOTOR_ENABLE);
+    bench->trace().clear();
+
+    const MeasuredByteClock clock = stepper->MeasureByteClock();
+    ASSERT_TRUE(clock.measured());
+    EXPECT_DOUBLE_EQ(clock.bytesPerBaud, 4.0);
+    EXPECT_NEAR(clock.bytesPerSecond, 2500.0, 75.0);
+    EXPECT_EQ(clock.baudRate, 625u);
+    EXPECT_DOUBLE_EQ(stepper->GetMeasuredByteClock().bytesPerSecond, clock.bytesPerSecond);
+    // Every byte that reached the pins was the level they already had.
+    const std::vector<ftsim::PortWrite> during = writes();
+    EXPECT_GT(during.size(), 250u);
+    for (const ftsim::PortWrite& write : during)
+        ASSERT_EQ(write.byte, level);
+    EXPECT_EQ(board().position(), 5);
+    EXPECT_EQ(board().pulsesLost(), 0u);
+
+    // Measured already: the move is at the asked period from its first step.
+    bench->trace().clear();
+    runCounted(100);
+    const std::vector<Pulse> pulses = steps();
+    ASSERT_EQ(pulses.size(), 100u);
+    EXPECT_EQ(board().position(), 105);
+    for (std::size_t i = 1; i < pulses.size(); ++i)
+        EXPECT_EQ(pulses[i].rise - pulses[i - 1].rise, NS_PER_MS + kBytePeriod) << "pulse " << i;
+}
+
+TEST_F(ClockedStepper, AMeasurementOfAPublishedRateChipIsRefusedWhileAMoveRuns) {
+    stepper->SetRotationContinuous();
+    ASSERT_TRUE(stepper->startRotation());
+    EXPECT_FALSE(stepper->MeasureByteClock().measured());
+    ASSERT_TRUE(stepper->stopRotation());
+    // The move measured the chip; a measurement now tells the same.
+    const MeasuredByteClock byMove = stepper->GetMeasuredByteClock();
+    const MeasuredByteClock now = stepper->MeasureByteClock();
+    ASSERT_TRUE(now.measured());
+    EXPECT_DOUBLE_EQ(now.bytesPerBaud, 16.0);
+    EXPECT_NEAR(now.bytesPerSecond, 10000.0, 300.0);
+    if (byMove.measured()) {
+        EXPECT_DOUBLE_EQ(byMove.bytesPerBaud, 16.0);
+    }
 }
 
 TEST_F(ClockedStepper, AChipPulledOutMidMoveEndsTheMove) {
