@@ -258,9 +258,10 @@ public:
     /// all zero while closed, before a measurement and on the DC board.
     ChipByteClock chipByteClock() const;
     /// Measures the chip's byte clock now (stepper boards): streams bytes
-    /// of the port's present level for some 0.15 s (0.3 s on a chip at 4
+    /// of the port's present level for some 0.35 s (0.45 s on a chip at 4
     /// bytes a second per baud), so no line changes and nothing moves,
-    /// times the writes, then keeps what it measured as chipByteClock(),
+    /// times the writes (at the real-time priority a move's worker gets,
+    /// for the call's length), then keeps what it measured as chipByteClock(),
     /// logs it and answers it. Clocked moves run at the baud rate corrected
     /// by it from then on. [any thread; Open, Idle, or while a report runs]
     /// starts are refused meanwhile and a close waits; refused (all zero,
