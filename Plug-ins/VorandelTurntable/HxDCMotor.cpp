@@ -45,7 +45,36 @@ bool HxDCMotor::SetUpBoard() {
     SetMaskBits(BoardPins::Dc::MODE_SET, BITS_OFF);
     SetMaskBits(BoardPins::Dc::COUNTER, PRESET_ONE_COUNT);
     LoadCounters();
+    // A table left turning (its host gone, or the cable pulled during a
+    // continuous move) keeps turning until its board sees the mode line low,
+    // which the load above has just shown it. The connection books its
+    // position from where the table stands, so the open waits for that.
+    // The last error stays what the set-up's writes left: the look at the
+    // status line is not part of what the open reports.
+    const ENUM_ERROR setUpError = GetLastFTDIError();
+    const bool foundTurning = ReadIsTurntableRotating() && GetLastFTDIError() == TT_ERROR_OK;
+    SetFTDIError(setUpError);
+    if (foundTurning) {
+        TT_LOG(Driver, Info, "the table was turning when opened; stopping it");
+        if (!StopBoard())
+            TT_LOG(Driver, Error, "the table still shows turning after %d stop attempts",
+                   STOP_ATTEMPTS);
+    }
     return true;
+}
+
+bool HxDCMotor::StopBoard() {
+    for (int attempt = 1; attempt <= STOP_ATTEMPTS; ++attempt) {
+        SetMaskBits(BoardPins::Dc::COUNTER, PRESET_ONE_COUNT);
+        writeChipByte();
+        LoadCounters();
+        SetMaskBits(BoardPins::Dc::MODE_SET, BITS_OFF);
+        writeChipByte();
+        Wait(SETTLE_MS);
+        if (!ReadIsTurntableRotating())
+            return true;
+    }
+    return false;
 }
 
 bool HxDCMotor::triggerShutterRelease() {
@@ -80,15 +109,17 @@ bool HxDCMotor::StartTurntable() {
         // table too far.
         // The window is timed as a whole, so that the reads in it do not
         // lengthen it.
+        // The first read follows the strobe whatever a stop says: a short run
+        // the board has taken is counted as soon as it is seen.
         const int64_t settleStart = MonotonicWait::now();
-        bool bSeenTurning = false;
+        bool bSeenTurning = ReadIsTurntableRotating();
         for (int elapsed = 0; elapsed < SETTLE_MS && IsRotationRequested();
              elapsed = millisecondsSince(settleStart)) {
             if (bSeenTurning) {
                 WaitUnlessStopped(SETTLE_MS - elapsed);
             } else {
-                bSeenTurning = ReadIsTurntableRotating();
                 Wait(1);
+                bSeenTurning = ReadIsTurntableRotating();
             }
         }
         if (bSeenTurning || ReadIsTurntableRotating())
@@ -186,17 +217,6 @@ FTDIController::MotionOutcome HxDCMotor::rotationThread(FTDIController* thisCont
 
     // The stop sequence belongs to the board's motion: it runs at the end of
     // every move, also one whose count completed.
-    int iNumberOfTries = 0;
-    bool bStillTurning = true;
-    while (bStillTurning) {
-        ++iNumberOfTries;
-        motor->SetMaskBits(BoardPins::Dc::COUNTER, PRESET_ONE_COUNT);
-        motor->writeChipByte();
-        motor->LoadCounters();
-        motor->SetMaskBits(BoardPins::Dc::MODE_SET, BITS_OFF);
-        motor->writeChipByte();
-        Wait(SETTLE_MS);
-        bStillTurning = motor->ReadIsTurntableRotating() && iNumberOfTries < STOP_ATTEMPTS;
-    }
+    motor->StopBoard();
     return outcome;
 }

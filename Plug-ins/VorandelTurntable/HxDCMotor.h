@@ -31,8 +31,14 @@ private:
     /// After openDevice has opened the handle: asynchronous bit-bang with the
     /// status pin as the only input (reset, 10 ms, bit-bang), then preset 14
     /// loaded in counted mode: one write with the load strobe low, one with
-    /// it high. Nothing is written when the device cannot be opened.
+    /// it high. Nothing is written when the device cannot be opened. A table
+    /// found turning then is stopped (the stop sequence) before the open
+    /// ends, so that the connection's position starts where it stands.
     bool SetUpBoard() override;
+
+    /// The stop sequence: preset 14 in counted mode, 100 ms, the status read,
+    /// up to 20 attempts. True once the table shows standing.
+    bool StopBoard();
 
     /// Starts rotationThread for this driver; false only while a move runs.
     bool StartRotationThread() override;

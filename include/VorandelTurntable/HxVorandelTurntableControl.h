@@ -105,7 +105,9 @@ public:
     /// open turntable is closed first, as closeDevice() does; waits for an
     /// open or close of another thread; fails while the object is being
     /// destroyed. Starts, shots and EEPROM writes of other threads are
-    /// refused until the board is set up.
+    /// refused until the board is set up. A DC table found turning (left so
+    /// by a host that went away) is stopped first, at most about 2 s, so
+    /// that the position starts where it stands.
     void openDevice(size_t index) override;
     /// openDevice(size_t) without the callback; `*success` tells the outcome.
     void openDevice(size_t index, bool* success);

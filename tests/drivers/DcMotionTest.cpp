@@ -108,8 +108,29 @@ TEST_F(DcMotion, EveryMoveEndsWithAStopAttemptOfAtLeast100Milliseconds) {
     EXPECT_EQ(board().latchedPreset(), 14u);
 }
 
-TEST_F(DcMotion, BoardAlreadyTurningIsLetStandBeforeTheFirstRun) {
+TEST_F(DcMotion, BoardFoundTurningIsStoppedBeforeTheOpenEnds) {
+    // A table left turning by a host that went away: the position of the new
+    // connection starts where it comes to stand, so the open waits for that.
     open(ftsim::DcSetup().countNanoseconds(COUNT_NS).startTurning());
+    EXPECT_FALSE(board().isTurning());
+    const std::uint64_t atOpen = board().countsTurned();
+    ASSERT_EQ(board().runs().size(), 1u);
+    EXPECT_GE(board().runs()[0].end, 0);
+
+    motor->SetRotationIncrementInCounts(5);
+    ASSERT_TRUE(motor->startRotation());
+    ASSERT_TRUE(drivertest::waitForMoveEnd(*motor));
+
+    EXPECT_EQ(board().runPresets(), (std::vector<std::uint8_t>{10}));
+    EXPECT_EQ(board().countsTurned(), atOpen + 5u);
+}
+
+TEST_F(DcMotion, BoardTurningAtAMoveStartIsLetStandBeforeTheFirstRun) {
+    // Something else started a continuous run on the open connection.
+    UCHAR startContinuous[] = {0xCE, 0xEE, 0xCE};
+    DWORD moved = 0;
+    ASSERT_EQ(FT_Write(FTDIControllerTestAccess::handle(*motor), startContinuous, 3, &moved),
+              FT_OK);
     ASSERT_TRUE(board().isTurning());
 
     motor->SetRotationIncrementInCounts(5);
@@ -121,7 +142,7 @@ TEST_F(DcMotion, BoardAlreadyTurningIsLetStandBeforeTheFirstRun) {
     EXPECT_TRUE(runs[0].continuous);
     EXPECT_GE(runs[0].end, 0);
     EXPECT_LE(runs[0].end, runs[1].start);
-    EXPECT_EQ(board().runPresets(), (std::vector<std::uint8_t>{10}));
+    EXPECT_EQ(board().runPresets(), (std::vector<std::uint8_t>{14, 10}));
     EXPECT_EQ(board().countsTurned(), runs[0].counts + 5u);
 }
 

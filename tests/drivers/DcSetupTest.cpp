@@ -29,8 +29,10 @@ TEST(DcOpen, SetsTheStatusPinAsInputAndLoadsPresetFourteen) {
     std::vector<std::string> names;
     for (const ftsim::Call& call : tail)
         names.push_back(call.function);
+    // The writes, then one look at the status line: the table stands.
     ASSERT_EQ(names, (std::vector<std::string>{"FT_SetBitMode", "FT_SetBitMode", "FT_Purge",
-                                               "FT_Write", "FT_Purge", "FT_Write"}));
+                                               "FT_Write", "FT_Purge", "FT_Write", "FT_Purge",
+                                               "FT_Read"}));
     EXPECT_EQ(tail[0].mask(), 239u);
     EXPECT_EQ(tail[0].mode(), 0u);
     EXPECT_EQ(tail[1].mask(), 239u);
