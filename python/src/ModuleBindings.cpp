@@ -41,13 +41,15 @@ void anchorAtThisModule() {
 }
 
 std::string tableInfoRepr(const TableInfo& info) {
-    std::string text = "TableInfo(name=";
-    text += info.name ? "'" + *info.name + "'" : "None";
-    text += ", row=" + (info.row ? std::to_string(*info.row) : std::string("None"));
-    text += std::string(", identified=") + (info.identified ? "True" : "False");
-    text += ", index=" + std::to_string(info.index);
-    text += ", serial=" + (info.serial ? "'" + *info.serial + "'" : std::string("None")) + ")";
-    return text;
+    const auto text = [](const std::optional<std::string>& value) {
+        return value ? std::string(py::repr(py::str(*value))) : std::string("None");
+    };
+    return "TableInfo(index=" + std::to_string(info.index) + ", serial=" + text(info.serial) +
+           ", name=" + text(info.name) +
+           ", row=" + (info.row ? std::to_string(*info.row) : std::string("None")) +
+           ", identified=" + (info.identified ? "True" : "False") +
+           ", openable=" + (info.openable ? "True" : "False") + ", problem=" + text(info.problem) +
+           ")";
 }
 
 }  // namespace
@@ -66,11 +68,13 @@ PYBIND11_MODULE(_vorandel_turntable, m) {
         "The turntable was found but could not be opened.";
     py::register_exception<MoveRefusedError>(m, "MoveRefusedError", turntableError.ptr())
         .attr("__doc__") = "The plug-in refused a move or a shutter release.";
+    py::register_exception<MoveFailedError>(m, "MoveFailedError", turntableError.ptr())
+        .attr("__doc__") = "A move ended without the turntable doing it: the board did not respond.";
     const py::tuple timeoutBases = py::make_tuple(turntableError, py::handle(PyExc_TimeoutError));
     py::register_exception<MoveTimeout>(m, "MoveTimeout", timeoutBases.ptr()).attr("__doc__") =
         "A blocking move ran past its timeout; the turntable was stopped.";
 
-    py::class_<TableInfo>(m, "TableInfo", "An attached turntable as discovery lists it.")
+    py::class_<TableInfo>(m, "TableInfo", "An attached turntable as tables() lists it.")
         .def_readonly("name", &TableInfo::name,
                       "The identified model's name; None without identity record.")
         .def_readonly("row", &TableInfo::row,
@@ -79,7 +83,13 @@ PYBIND11_MODULE(_vorandel_turntable, m) {
                       "Whether the table carries an identity record.")
         .def_readonly("index", &TableInfo::index, "Its position in the list, for open(index=).")
         .def_readonly("serial", &TableInfo::serial,
-                      "The chip's serial number, where the plug-in tells it; else None.")
+                      "The chip's USB serial number, for open(serial=).")
+        .def_readonly("description", &TableInfo::description, "The chip's USB description.")
+        .def_readonly("openable", &TableInfo::openable,
+                      "Whether it can be opened now (False also for the table this process "
+                      "holds open).")
+        .def_readonly("problem", &TableInfo::problem,
+                      "Why it cannot be opened, for a person; None when it can.")
         .def("__repr__", &tableInfoRepr);
 
     m.def("_tables", &Table::tables, py::arg("d2xx") = py::none());
@@ -87,20 +97,31 @@ PYBIND11_MODULE(_vorandel_turntable, m) {
     m.def("_shutdown", &ModuleHost::shutdown);
 
     py::class_<Table>(m, "_Table")
-        .def(py::init<std::optional<size_t>, size_t, const std::optional<std::string>&>(),
-             py::arg("model_row"), py::arg("index"), py::arg("d2xx"))
-        .def("close", &Table::close)
-        .def_property_readonly("closed", &Table::closed)
-        .def_property_readonly("info", &Table::info)
-        .def_property_readonly("name", &Table::name)
-        .def_property_readonly("row", &Table::modelRow)
-        .def_property_readonly("can_turn_counterclockwise", &Table::canTurnCounterclockwise)
-        .def_property_readonly("d2xx", &Table::d2xxName)
+        .def(py::init<std::optional<size_t>, std::optional<size_t>,
+                      const std::optional<std::string>&, const std::optional<std::string>&>(),
+             py::arg("model_row"), py::arg("index"), py::arg("serial"), py::arg("d2xx"))
+        .def("close", &Table::close,
+             "Stop a move under way and close the table; nothing happens when it is closed.")
+        .def_property_readonly("closed", &Table::closed, "Whether close() has run.")
+        .def_property_readonly("info", &Table::info,
+                               "The table as tables() listed it when it was opened.")
+        .def_property_readonly("name", &Table::name, "The name of the model it was opened as.")
+        .def_property_readonly("row", &Table::modelRow,
+                               "The catalogue row of the model it was opened as.")
+        .def_property_readonly("can_turn_counterclockwise", &Table::canTurnCounterclockwise,
+                               "False for the Classic, which turns clockwise only and has no "
+                               "camera lines.")
+        .def_property_readonly("d2xx", &Table::d2xxName,
+                               "The D2XX library in use: 'simulator', 'libftdi1' or "
+                               "'vendor library'.")
         .def_property("counts_per_revolution", &Table::countsPerRevolution,
-                      &Table::setCountsPerRevolution)
-        .def_property("speed", &Table::speed, &Table::setSpeed)
+                      &Table::setCountsPerRevolution,
+                      "Motor counts a whole turn (the model's preset unless set).")
+        .def_property("speed", &Table::speed, &Table::setSpeed,
+                      "Milliseconds each stepper pulse is held high (smaller is faster).")
         .def_property_readonly("position", &Table::position)
-        .def_property_readonly("moving", &Table::moving)
+        .def_property_readonly("_last_move_outcome", &Table::lastMoveOutcome)
+        .def_property_readonly("moving", &Table::moving, "Whether a move is under way.")
         .def("rotate", &Table::rotate, py::arg("degrees"), py::arg("counts"), py::arg("to"),
              py::arg("continuous"), py::arg("wait"), py::arg("timeout"))
         .def("wait", &Table::wait, py::arg("timeout") = py::none())

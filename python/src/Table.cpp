@@ -6,9 +6,11 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <iterator>
 
 #include "InterruptibleWait.h"
 #include "SpinPlan.h"
+#include "TableChoice.h"
 #include "TurntableErrors.h"
 
 namespace py = pybind11;
@@ -19,9 +21,24 @@ namespace {
 // stood still this long without a report, the move never started.
 constexpr double kNoStartGraceSeconds = 1.0;
 
-double normalized(double degrees) {
-    const double within = std::fmod(degrees, 360.0);
-    return within < 0 ? within + 360.0 : within;
+// One listed chip as tables() shows it: its model is known only from an
+// identity record read now.
+TableInfo infoOf(const HxVorandelTurntableControl::AttachedTurntable& table,
+                 const DevicesNamesList& catalogue) {
+    TableInfo info;
+    info.index = table.position;
+    info.serial = table.serial;
+    info.description = table.description;
+    info.openable = table.openable;
+    if (!table.openable) {
+        info.problem = table.problem;
+    }
+    if (table.openable && table.catalogueRow >= 0 && size_t(table.catalogueRow) < catalogue.size()) {
+        info.identified = true;
+        info.row = size_t(table.catalogueRow);
+        info.name = *std::next(catalogue.begin(), table.catalogueRow);
+    }
+    return info;
 }
 
 double steadySeconds() {
@@ -54,33 +71,27 @@ py::value_error belowHalfACount() {
 
 std::vector<TableInfo> Table::tables(const std::optional<std::string>& d2xx) {
     const std::shared_ptr<ModuleHost> host = ModuleHost::get(d2xx);
-    if (host->tableClaimed()) {
-        // Discovery would rebuild the list the open table was found in.
-        return {host->openTableInfo()};
-    }
-    HostSession::Discovery discovery;
+    std::vector<HxVorandelTurntableControl::AttachedTurntable> attached;
     DevicesNamesList catalogue;
     {
         py::gil_scoped_release release;
-        discovery = host->session().discover();
+        attached = host->plugin().attachedTurntables();
         catalogue = host->plugin().catalogueNames();
     }
-    if (!discovery.found()) {
-        return {};
-    }
-    TableInfo info;
-    info.identified = discovery.identified();
-    if (info.identified) {
-        info.name = discovery.names.front();
-        size_t row = 0;
-        for (const std::string& name : catalogue) {
-            if (name == *info.name) {
-                info.row = row;
-            }
-            ++row;
+    std::vector<TableInfo> found;
+    for (const HxVorandelTurntableControl::AttachedTurntable& table : attached) {
+        found.push_back(infoOf(table, catalogue));
+        TableInfo& info = found.back();
+        if (host->tableClaimed() && info.serial == host->openTableInfo().serial) {
+            // Its identity record cannot be read while this process holds
+            // it: what was read when it was opened still holds.
+            const TableInfo& open = host->openTableInfo();
+            info.name = open.name;
+            info.row = open.row;
+            info.identified = open.identified;
         }
     }
-    return {info};
+    return found;
 }
 
 std::vector<std::string> Table::catalogue(const std::optional<std::string>& d2xx) {
@@ -88,34 +99,65 @@ std::vector<std::string> Table::catalogue(const std::optional<std::string>& d2xx
     return std::vector<std::string>(names.begin(), names.end());
 }
 
-Table::Table(std::optional<size_t> modelRow, size_t index, const std::optional<std::string>& d2xx)
+Table::Table(std::optional<size_t> modelRow, std::optional<size_t> index,
+             const std::optional<std::string>& serial, const std::optional<std::string>& d2xx)
     : m_host(ModuleHost::get(d2xx)) {
-    const std::vector<TableInfo> found = tables(d2xx);
     if (m_host->tableClaimed()) {
         throw TurntableError("a table is already open in this process: close it first");
     }
-    if (found.empty()) {
-        HostSession::Discovery discovery;
-        {
-            py::gil_scoped_release release;
-            discovery = m_host->session().discover();
+    const TableChoice choice = [&] {
+        py::gil_scoped_release release;
+        return TableChoice::choose(m_host->plugin().attachedTurntables(), index, serial);
+    }();
+    switch (choice.outcome()) {
+        case TableChoice::Outcome::NoneAttached: {
+            HostSession::Discovery discovery;
+            {
+                py::gil_scoped_release release;
+                discovery = m_host->session().discover();  // for the plug-in's own text
+            }
+            throw NoTableError(discovery.error.empty() ? "no turntable found" : discovery.error);
         }
-        throw NoTableError(discovery.error.empty() ? "no turntable found" : discovery.error);
+        case TableChoice::Outcome::NoSuchPosition:
+            throw NoTableError("there is no table at index " + std::to_string(*index) + ": " +
+                               std::to_string(choice.tables().size()) +
+                               " attached, indexes from 0");
+        case TableChoice::Outcome::NoSuchSerial: {
+            std::string serials;
+            for (const TableChoice::Attached& table : choice.tables()) {
+                serials += (serials.empty() ? "" : ", ") + table.serial;
+            }
+            throw NoTableError("no attached table has serial '" + *serial + "' (attached: " +
+                               serials + ")");
+        }
+        case TableChoice::Outcome::NotOpenable:
+            throw OpenError("cannot open the table at index " +
+                            std::to_string(choice.table().position) + " (serial " +
+                            choice.table().serial + "): " + choice.table().problem);
+        case TableChoice::Outcome::Chosen:
+            break;
     }
-    if (index >= found.size()) {
-        throw NoTableError("there is no table at index " + std::to_string(index) +
-                           ": discovery found " + std::to_string(found.size()));
-    }
-    m_info = found[index];
     const std::vector<std::string> names = catalogue(d2xx);
+    HostSession::Discovery discovery;
+    {
+        py::gil_scoped_release release;
+        discovery = m_host->session().discoverAt(choice.table().position);
+    }
+    if (!discovery.found()) {
+        // Unplugged or taken since the listing.
+        throw OpenError("cannot open the table at index " +
+                        std::to_string(choice.table().position) + ": " +
+                        (discovery.error.empty() ? "the plug-in gave no reason" : discovery.error));
+    }
+    m_info = infoOf(choice.table(), DevicesNamesList(names.begin(), names.end()));
     size_t openRow = 0;
     if (!modelRow) {
-        if (!m_info.identified) {
+        if (!discovery.identified()) {
             throw OpenError(
                 "the table carries no identity record: name its model with model= (a catalogue "
                 "row or name)");
         }
-        m_name = *m_info.name;
+        m_name = discovery.names.front();
         m_modelRow = m_info.row.value_or(0);
     } else {
         if (*modelRow >= names.size()) {
@@ -125,8 +167,8 @@ Table::Table(std::optional<size_t> modelRow, size_t index, const std::optional<s
         }
         openRow = *modelRow;
         // Row 0 of a one-name list opens the identified model.
-        const bool identifiedModel = m_info.identified && openRow == 0;
-        m_name = identifiedModel ? *m_info.name : names[openRow];
+        const bool identifiedModel = discovery.identified() && openRow == 0;
+        m_name = identifiedModel ? discovery.names.front() : names[openRow];
         m_modelRow = identifiedModel ? m_info.row.value_or(0) : openRow;
     }
 
@@ -245,7 +287,6 @@ void Table::rotate(std::optional<double> degrees, std::optional<long long> count
         finishMove();
     }
 
-    std::optional<double> endsAt;
     if (to) {
         requireFinite("to", *to);
         if (std::fabs(*to) > FLT_MAX) {
@@ -265,7 +306,6 @@ void Table::rotate(std::optional<double> degrees, std::optional<long long> count
             py::gil_scoped_release release;
             plugin.hardware().rotateDeviceToAngle(float(*to));
         }
-        endsAt = normalized(*to);
     } else {
         if (counts) {
             if (*counts == 0) {
@@ -287,20 +327,15 @@ void Table::rotate(std::optional<double> degrees, std::optional<long long> count
         }
         // A negative amount flips the direction set here (the plug-in's rule).
         plugin.SetRotationClockwise();
-        const double sign = counterclockwise ? -1.0 : 1.0;
-        const double start = m_position.value_or(0.0);
         if (counts) {
-            const int turned = plugin.SetRotationIncrementInCounts(int(*counts));
-            endsAt = normalized(start + sign * turned * 360.0 / countsPerRevolution());
+            plugin.SetRotationIncrementInCounts(int(*counts));
         } else if (degrees) {
             if (std::fabs(*degrees) / 360.0 * countsPerRevolution() >= double(INT_MAX)) {
                 throw py::value_error("the angle is too large for one move");
             }
-            const double turned = plugin.SetRotationIncrementInDegrees(*degrees);
-            if (turned == 0.0) {
+            if (plugin.SetRotationIncrementInDegrees(*degrees) == 0.0) {
                 throw belowHalfACount();
             }
-            endsAt = normalized(start + sign * std::fabs(turned));
         } else {
             plugin.SetRotationIncrementInCounts(0);  // 0 counts: turn until stopped
         }
@@ -316,7 +351,6 @@ void Table::rotate(std::optional<double> degrees, std::optional<long long> count
         }
     }
     m_moveUnderWay = true;
-    m_pendingPosition = m_position ? endsAt : std::nullopt;
     if (!wait) {
         return;
     }
@@ -330,7 +364,6 @@ void Table::rotate(std::optional<double> degrees, std::optional<long long> count
             },
             [&] { plugin.stopRotation(); });
     } catch (...) {
-        m_position.reset();
         m_moveUnderWay = false;
         throw;
     }
@@ -346,6 +379,7 @@ void Table::rotate(std::optional<double> degrees, std::optional<long long> count
         return;
     }
     finishMove();
+    requireNotFailed();
 }
 
 void Table::finishMove() {
@@ -353,8 +387,26 @@ void Table::finishMove() {
         py::gil_scoped_release release;
         m_host->plugin().stopRotation();  // the ended move's port work
     }
-    m_position = m_pendingPosition;
     m_moveUnderWay = false;
+}
+
+void Table::requireNotFailed() {
+    if (m_host->plugin().lastMoveOutcome() != HxVorandelTurntableControl::MoveFailed) {
+        return;
+    }
+    const std::string why = m_host->plugin().lastError();
+    throw MoveFailedError("the move failed: the turntable did not respond" +
+                          (why.empty() ? std::string() : " (" + why + ")"));
+}
+
+double Table::position() const {
+    requireOpen();
+    return m_host->plugin().globalPositionInDegrees();
+}
+
+int Table::lastMoveOutcome() const {
+    requireOpen();
+    return int(m_host->plugin().lastMoveOutcome());
 }
 
 void Table::stopMidway() {
@@ -363,7 +415,6 @@ void Table::stopMidway() {
         py::gil_scoped_release release;
         m_host->plugin().stopRotation();
     }
-    m_position.reset();
     m_moveUnderWay = false;
 }
 
@@ -386,7 +437,6 @@ bool Table::wait(std::optional<double> timeout) {
             },
             [&] { m_host->plugin().stopRotation(); });
     } catch (...) {
-        m_position.reset();
         m_moveUnderWay = false;
         throw;
     }
@@ -397,6 +447,7 @@ bool Table::wait(std::optional<double> timeout) {
         return false;
     }
     finishMove();
+    requireNotFailed();
     return true;
 }
 
@@ -418,7 +469,6 @@ void Table::setOrigin() {
     const bool lock = plugin.isLockMotorWhenIdle();
     plugin.spinningWillStart();  // origin here, motor locked
     plugin.SetLockMotorWhenIdle(lock, true);
-    m_position = 0.0;
 }
 
 void Table::shutter() {
@@ -497,7 +547,6 @@ void Table::spinBegin() {
     m_lockBeforeSpin = plugin.isLockMotorWhenIdle();
     plugin.hardware().stepsSpinningWillStart();
     plugin.spinningWillStart();  // origin here; the motor holds between shots
-    m_position = 0.0;
     m_spinning = true;
 }
 
@@ -508,16 +557,14 @@ unsigned Table::spinStartMove(double target) {
         py::gil_scoped_release release;
         m_host->plugin().hardware().rotateDeviceToAngle(float(target));
     }
-    m_pendingPosition = normalized(target);
     m_spinStartedAt = steadySeconds();
-    m_position.reset();
     return seen;
 }
 
 bool Table::spinMoveEnded(unsigned seen) {
     requireOpen();
     if (m_host->session().stopReports() > seen) {
-        m_position = m_pendingPosition;
+        requireNotFailed();
         return true;
     }
     if (m_host->plugin().IsTurntableRotating()) {
@@ -549,7 +596,7 @@ void Table::spinMove(double target) {
         }
         throw TurntableError("the turntable did not turn towards the next shot");
     }
-    m_position = m_pendingPosition;
+    requireNotFailed();
 }
 
 void Table::spinEnd(bool completed) {

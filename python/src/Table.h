@@ -13,18 +13,19 @@
 
 /// An open turntable as the Python module's `Table`. Every member is called
 /// with the GIL held, which serialises them; each releases it while the
-/// plug-in works. The position is the host's bookkeeping: degrees from the
-/// origin (where the table stood when opened, or when a spin or set_origin()
-/// began), from the moves that ran to their end; unknown once a move was
-/// stopped midway.
+/// plug-in works. Where the table stands and how its last move ended are the
+/// plug-in's own bookkeeping.
 class Table {
 public:
-    /// Discovery through the host's view; the open table's entry while one is open.
+    /// Every attached turntable, also those that cannot be opened; the one
+    /// this process holds with the model read when it was opened.
     static std::vector<TableInfo> tables(const std::optional<std::string>& d2xx);
 
-    /// Opens table `index` of discovery as catalogue row `modelRow` (none: the
-    /// identified model).
-    Table(std::optional<size_t> modelRow, size_t index, const std::optional<std::string>& d2xx);
+    /// Opens the table at `index` of tables(), or the one with `serial`, or
+    /// by default the first identified one (else the first that opens), as
+    /// catalogue row `modelRow` (none: the identified model).
+    Table(std::optional<size_t> modelRow, std::optional<size_t> index,
+          const std::optional<std::string>& serial, const std::optional<std::string>& d2xx);
     /// Closes the table if the caller has not.
     ~Table();
 
@@ -46,7 +47,11 @@ public:
     void setCountsPerRevolution(unsigned counts);
     unsigned speed();
     void setSpeed(unsigned milliseconds);
-    std::optional<double> position() const { return m_position; }
+    /// Degrees from the origin, clockwise positive, between -360 and 360,
+    /// where the last move ended (stopped or not).
+    double position() const;
+    /// The plug-in's MoveOutcome of the last move, as a number.
+    int lastMoveOutcome() const;
     bool moving();
 
     /// Starts one move; with `wait` waits for its end (`timeout` seconds at
@@ -81,6 +86,8 @@ private:
     void startCounted(bool clockwise);
     /// After a move's end: waits for the worker's port work, books the move.
     void finishMove();
+    /// Throws MoveFailedError when the move that ended last failed.
+    void requireNotFailed();
     void stopMidway();
 
     std::shared_ptr<ModuleHost> m_host;
@@ -88,9 +95,6 @@ private:
     std::string m_name;
     size_t m_modelRow = 0;
     bool m_open = false;
-    std::optional<double> m_position = 0.0;
-    /// Where the move under way ends, when it has an end.
-    std::optional<double> m_pendingPosition;
     bool m_moveUnderWay = false;
     /// Stops asked so far: a wait that sees it change ended by a stop of
     /// another thread, not at the move's end.

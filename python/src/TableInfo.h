@@ -5,13 +5,16 @@
 #include <optional>
 #include <string>
 
-/// One attached turntable as discovery lists it.
+/// One attached turntable as tables() lists it.
 struct TableInfo {
     std::optional<std::string> name;  ///< the identified model's name; none without identity record
     std::optional<size_t> row;        ///< its catalogue row; none without identity record
-    bool identified = false;          ///< the table carries an identity record
+    bool identified = false;          ///< it carries an identity record that names a model
     size_t index = 0;                 ///< its position in the list, as open(index=) takes it
-    std::optional<std::string> serial;  ///< the chip's serial, where the plug-in tells it
+    std::string serial;               ///< the chip's USB serial number, as open(serial=) takes it
+    std::string description;          ///< the chip's USB description
+    bool openable = false;            ///< it can be opened now
+    std::optional<std::string> problem;  ///< when it cannot be opened: why
 };
 
 #endif  // VORANDEL_PY_TABLE_INFO_H

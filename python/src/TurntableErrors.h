@@ -28,6 +28,11 @@ struct MoveRefusedError : TurntableError {
     using TurntableError::TurntableError;
 };
 
+/// A move ended without the board doing it: the turntable did not respond.
+struct MoveFailedError : TurntableError {
+    using TurntableError::TurntableError;
+};
+
 /// A blocking move ran past its timeout; the table was stopped.
 struct MoveTimeout : TurntableError {
     using TurntableError::TurntableError;

@@ -39,6 +39,10 @@ class Bench:
         """Net steps of the stepper board, clockwise positive."""
         return self._lib.ftsim_stepper_position(device)
 
+    def degrees(self, device=0, counts=FAST_COUNTS):
+        """The board's net steps as degrees, clockwise positive."""
+        return self.position(device) * 360.0 / counts
+
     def pulses(self, device=0):
         return self._lib.ftsim_stepper_pulses(device)
 

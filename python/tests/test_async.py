@@ -37,6 +37,8 @@ def test_cancelling_the_task_stops_the_table(table, bench):
     asyncio.run(main())
     assert not table.moving and 0 < bench.position() < 400
     assert bench.still_after(0.3)
+    assert table.last_move_outcome is vt.MoveOutcome.STOPPED
+    assert table.position == pytest.approx(bench.degrees())
 
 
 def test_timeout_and_wait_async(table, bench):

@@ -12,16 +12,29 @@ from conftest import FAST_COUNTS
 def test_degrees_counts_and_to_end_where_the_board_stands(table, bench):
     table.rotate(degrees=90)
     assert bench.position() == 100 and table.position == 90.0
+    assert table.last_move_outcome is vt.MoveOutcome.COMPLETED
     table.rotate(counts=-30)
     assert bench.position() == 70
-    assert table.position == pytest.approx(63.0)
+    assert table.position == pytest.approx(bench.degrees())
     table.rotate(to=180)  # clockwise to 180 from the origin
     assert bench.position() == 200 and table.position == 180.0
-    table.rotate(to=-90)  # counter-clockwise to 270: three quarters of a turn back
-    assert bench.position() == -100 and table.position == 270.0
+    table.rotate(to=-90)  # counter-clockwise: three quarters of a turn back
+    assert bench.position() == -100 and table.position == -90.0
     table.rotate(degrees=0.5)  # rounded to whole counts: 0.9 degrees a count
     assert bench.position() == -99
+    assert table.position == pytest.approx(bench.degrees())
     assert not table.moving and bench.still_after(0.1)
+
+
+def test_position_stays_within_a_turn_of_the_origin(table, bench):
+    table.rotate(counts=350)
+    table.rotate(counts=150)  # past a whole turn
+    assert bench.position() == 500
+    assert table.position == pytest.approx(bench.degrees() - 360.0)
+    table.set_origin()
+    assert table.position == 0.0
+    table.rotate(counts=-20)
+    assert table.position == pytest.approx(-18.0)
 
 
 def test_wait_false_then_wait_and_stop(table, bench):
@@ -34,9 +47,11 @@ def test_wait_false_then_wait_and_stop(table, bench):
     table.rotate(counts=400, wait=False)
     assert table.wait(timeout=0.05) is False and table.moving
     table.stop()
-    assert not table.moving and table.position is None
+    assert not table.moving and table.last_move_outcome is vt.MoveOutcome.STOPPED
     stopped_at = bench.position()
     assert 200 <= stopped_at < 600
+    # Where the board stopped, not where the move would have ended.
+    assert table.position == pytest.approx(bench.degrees())
     assert bench.still_after(0.2)
 
 
@@ -44,8 +59,9 @@ def test_continuous_turns_for_its_timeout_then_stops(table, bench):
     start = time.monotonic()
     table.rotate(continuous=True, timeout=0.3)
     assert time.monotonic() - start >= 0.3
-    assert not table.moving and table.position is None
-    assert bench.position() > 0
+    assert not table.moving and table.last_move_outcome is vt.MoveOutcome.STOPPED
+    assert 0 < bench.position() < FAST_COUNTS
+    assert table.position == pytest.approx(bench.degrees())
     assert bench.still_after(0.2)
 
 
@@ -54,8 +70,9 @@ def test_timeout_stops_a_move_that_runs_longer(table, bench):
     with pytest.raises(vt.MoveTimeout, match="did not end within") as raised:
         table.rotate(counts=FAST_COUNTS, timeout=0.5)
     assert isinstance(raised.value, TimeoutError)
-    assert not table.moving and table.position is None
+    assert not table.moving and table.last_move_outcome is vt.MoveOutcome.STOPPED
     assert 0 < bench.position() < FAST_COUNTS
+    assert table.position == pytest.approx(bench.degrees())
     assert bench.still_after(0.2)
 
 
@@ -84,8 +101,9 @@ def test_a_stop_from_another_thread_ends_a_blocking_move(table, bench):
     table.speed = 5
     bench.when_turning(table.stop)
     table.rotate(counts=FAST_COUNTS)  # returns once the other thread stopped it
-    assert not table.moving and table.position is None
+    assert not table.moving and table.last_move_outcome is vt.MoveOutcome.STOPPED
     assert 0 < bench.position() < FAST_COUNTS and bench.still_after(0.2)
+    assert table.position == pytest.approx(bench.degrees())
 
 
 def test_move_refusals(table, bench):
@@ -122,3 +140,19 @@ def test_shutter_and_the_classic(bench):
             classic.shutter()
         classic.rotate(counts=5)
         assert bench.dc_counts() == 5
+
+
+def test_a_move_the_board_never_ends_raises_move_failed(bench):
+    # A minute a count: the Classic's board shows its run going on past the
+    # half minute the plug-in watches a run for.
+    bench.attach("classic,count-time=60000")
+    with vt.open() as classic:
+        start = time.monotonic()
+        with pytest.raises(vt.MoveFailedError, match="the turntable did not respond"):
+            classic.rotate(counts=1)
+        assert time.monotonic() - start >= 30
+        assert classic.last_move_outcome is vt.MoveOutcome.FAILED
+        assert not classic.moving
+        classic.rotate(counts=1, wait=False)
+        classic.stop()  # a stop is not a failure
+        assert classic.last_move_outcome is vt.MoveOutcome.STOPPED

@@ -11,9 +11,10 @@ def test_each_shot_comes_with_the_table_at_rest_on_its_angle(table, bench):
     seen = []
     start = time.monotonic()
     for shot in table.spin(shots=8, settle=0.05, shutter=True):
-        seen.append((shot.number, shot.angle, bench.position(), table.moving, bench.shots()))
+        seen.append((shot.number, shot.angle, bench.position(), table.position, table.moving,
+                     bench.shots()))
     elapsed = time.monotonic() - start
-    assert seen == [(k, 45.0 * k, 50 * k, False, k) for k in range(1, 9)]
+    assert seen == [(k, 45.0 * k, 50 * k, 45.0 * k % 360, False, k) for k in range(1, 9)]
     # Eight settle times and eight shutter releases of about a second at the least.
     assert elapsed >= 8 * 0.05 + 8 * 1.0
     assert table.position == 0.0 and bench.still_after(0.2)
@@ -23,10 +24,10 @@ def test_leaving_the_loop_early_ends_the_spin_at_rest(table, bench):
     for shot in table.spin(shots=8, settle=0):
         if shot.number == 3:
             break
-    assert bench.position() == 150
+    assert bench.position() == 150 and table.position == 135.0
     assert bench.still_after(0.3)
     table.rotate(degrees=45)  # the table is free for the next move
-    assert bench.position() == 200
+    assert bench.position() == 200 and table.position == 180.0
 
 
 def test_an_exception_in_the_loop_ends_the_spin(table, bench):
@@ -53,7 +54,7 @@ def test_resumed_spin_ends_where_an_unbroken_one_would(bench):
 def test_counterclockwise_spin_and_plan_refusals(table, bench):
     angles = [s.angle for s in table.spin(shots=4, settle=0, counterclockwise=True)]
     assert angles == [-90.0, -180.0, -270.0, -360.0]
-    assert bench.position() == -400
+    assert bench.position() == -400 and table.position == 0.0
     with pytest.raises(ValueError, match="from_shot 5"):
         table.spin(shots=4, from_shot=5)
     with pytest.raises(ValueError, match="table_at cannot lie beyond"):

@@ -6,7 +6,7 @@ and uses only the host's view of it::
     import vorandel_turntable as vt
 
     print(vt.tables())
-    with vt.open() as table:
+    with vt.open(serial="VT1003") as table:  # or index=, or the first identified table
         table.rotate(degrees=90)
         for shot in table.spin(shots=24, settle=0.3):
             print(shot.number, shot.angle)
@@ -24,12 +24,14 @@ Blocking calls release the GIL while the plug-in works, and Ctrl-C
 
 import asyncio as _asyncio
 import atexit as _atexit
+import enum as _enum
 import re as _re
 import time as _time
 from typing import Iterator, List, NamedTuple, Optional, Union
 
 from . import _vorandel_turntable as _core
 from ._vorandel_turntable import (
+    MoveFailedError,
     MoveRefusedError,
     MoveTimeout,
     NoTableError,
@@ -38,11 +40,13 @@ from ._vorandel_turntable import (
     TurntableError,
 )
 
-for _name in ("MoveRefusedError", "MoveTimeout", "NoTableError", "OpenError", "TableInfo",
+for _name in ("MoveFailedError", "MoveRefusedError", "MoveTimeout", "NoTableError", "OpenError", "TableInfo",
               "TurntableError"):
     getattr(_core, _name).__module__ = __name__
 
 __all__ = [
+    "MoveFailedError",
+    "MoveOutcome",
     "MoveRefusedError",
     "MoveTimeout",
     "NoTableError",
@@ -68,12 +72,28 @@ class Shot(NamedTuple):
     angle: float
 
 
+class MoveOutcome(_enum.Enum):
+    """How the last move of an open table ended, as the plug-in booked it."""
+
+    NO_MOVE_YET = 0
+    """No move has ended since the table was opened (or the first one runs)."""
+    COMPLETED = 1
+    """It ran its whole count."""
+    STOPPED = 2
+    """A stop, a timeout, Ctrl-C or a cancelled task cut it short, or it was continuous."""
+    FAILED = 3
+    """The board did not respond: the move never started or never ended a run."""
+
+
 def tables(d2xx: Optional[str] = None) -> List[TableInfo]:
-    """The attached turntables, in the order open(index=) takes them.
+    """Every attached turntable, in the order open(index=) takes them, each
+    with its list ``index`` and chip ``serial``.
 
     An identified table is listed with its model's name and catalogue row; a
-    table without identity record with name and row None. Empty when none is
-    found.
+    table without identity record with name and row None. A table that
+    cannot be opened now is listed with ``openable`` False and the reason in
+    ``problem`` (its model unknown); so is the table this process holds
+    open, with the model read when it was opened. Empty when none is found.
     """
     return _core._tables(d2xx)
 
@@ -110,13 +130,15 @@ class Table(_core._Table):
     """An open turntable. Use it as a context manager: it closes on leaving
     the ``with`` block, also on an exception, stopping a move under way."""
 
-    def __init__(self, model: Union[None, int, str] = None, index: int = 0,
+    def __init__(self, model: Union[None, int, str] = None, index: Optional[int] = None,
                  d2xx: Optional[str] = None,
                  counts_per_revolution: Optional[int] = None,
-                 speed: Optional[int] = None) -> None:
-        if index < 0:
+                 speed: Optional[int] = None, serial: Optional[str] = None) -> None:
+        if index is not None and serial is not None:
+            raise ValueError("open takes index= or serial=, not both")
+        if index is not None and index < 0:
             raise ValueError("index must not be negative")
-        super().__init__(_model_row(model, d2xx), index, d2xx)
+        super().__init__(_model_row(model, d2xx), index, serial, d2xx)
         try:
             if counts_per_revolution is not None:
                 self.counts_per_revolution = counts_per_revolution
@@ -134,7 +156,27 @@ class Table(_core._Table):
 
     def __repr__(self) -> str:
         state = "closed" if self.closed else f"position={self.position!r}"
-        return f"<vorandel_turntable.Table {self.name!r} {state}>"
+        return f"<vorandel_turntable.Table {self.name!r} serial={self.serial!r} {state}>"
+
+    @property
+    def serial(self) -> str:
+        """The chip's serial number (open(serial=) opens this table again)."""
+        return self.info.serial
+
+    @property
+    def position(self) -> float:
+        """Where the table stands, in degrees from the origin, clockwise
+        positive, between -360 and 360 (-90 and 270 are the same place): the
+        plug-in's own account of where the last move ended, also a move
+        stopped midway, cut by a timeout or Ctrl-C, or continuous. While a
+        move runs, where it started. The origin is where the table stood
+        when opened, when a spin began or at set_origin()."""
+        return super().position
+
+    @property
+    def last_move_outcome(self) -> MoveOutcome:
+        """How the last move ended (MoveOutcome), as the plug-in booked it."""
+        return MoveOutcome(self._last_move_outcome)
 
     def rotate(self, degrees: Optional[float] = None, *, counts: Optional[int] = None,
                to: Optional[float] = None, continuous: bool = False,
@@ -153,18 +195,20 @@ class Table(_core._Table):
         ``stop()``). With ``timeout`` seconds, a move still turning then is
         stopped and MoveTimeout raised; a continuous move turns that long and
         stops without error. Raises MoveRefusedError while another move runs
-        and for a direction the table cannot turn.
+        and for a direction the table cannot turn, and MoveFailedError when
+        the move ended without the board doing it.
         """
         super().rotate(degrees, counts, to, continuous, wait, timeout)
 
     def wait(self, timeout: Optional[float] = None) -> bool:
         """Wait for the move under way to end; False when ``timeout`` seconds
-        ran out first (the move goes on)."""
+        ran out first (the move goes on). MoveFailedError when it ended
+        without the board doing it."""
         return super().wait(timeout)
 
     def stop(self) -> None:
-        """Stop the move under way and wait until the table stands; the
-        position is unknown (None) afterwards."""
+        """Stop the move under way and wait until the table stands;
+        ``position`` then tells where it stopped."""
         super().stop()
 
     def shutter(self) -> None:
@@ -278,15 +322,21 @@ class Table(_core._Table):
         self.wait(0)
 
 
-def open(model: Union[None, int, str] = None, index: int = 0, *, d2xx: Optional[str] = None,
+def open(model: Union[None, int, str] = None, index: Optional[int] = None, *,
+         serial: Optional[str] = None, d2xx: Optional[str] = None,
          counts_per_revolution: Optional[int] = None, speed: Optional[int] = None) -> Table:
-    """Open the turntable at ``index`` of tables() as ``model``: a catalogue
-    row or a model name; None opens an identified table as its own model.
+    """Open a turntable as ``model``: a catalogue row or a model name; None
+    opens an identified table as its own model.
+
+    The table is the one at ``index`` of tables(), or the one whose chip has
+    ``serial``; with neither, the first identified table, else the first
+    that opens (as turntablectl chooses without --table and --serial).
     ``counts_per_revolution`` and ``speed`` (milliseconds each stepper pulse
     is held high) override the model's preset. One table is open at a time in
-    a process. Raises NoTableError, OpenError (with the plug-in's message) or
-    ValueError for a model the catalogue lacks."""
-    return Table(model, index, d2xx, counts_per_revolution, speed)
+    a process. Raises NoTableError (none attached, none at ``index``, none
+    with ``serial``), OpenError (with the plug-in's message) or ValueError for
+    a model the catalogue lacks."""
+    return Table(model, index, d2xx, counts_per_revolution, speed, serial)
 
 
 # At the interpreter's exit a table left open is stopped and closed.

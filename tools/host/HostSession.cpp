@@ -45,6 +45,15 @@ HostSession::Discovery HostSession::discover() {
     return discovery;
 }
 
+HostSession::Discovery HostSession::discoverAt(size_t position) {
+    Discovery discovery;
+    discovery.names = m_plugin.availableDevicesAt(position);
+    if (discovery.names.empty()) {
+        discovery.error = m_plugin.lastError();
+    }
+    return discovery;
+}
+
 bool HostSession::open(size_t row, std::string* error) {
     m_openReported = false;
     m_openSucceeded = false;

@@ -34,6 +34,10 @@ public:
     HostSession& operator=(const HostSession&) = delete;
 
     Discovery discover();
+    /// Discovery of the turntable at `position` of the plug-in's
+    /// attachedTurntables(), remembered for the next open(); not found, with
+    /// the plug-in's text, when it is gone or cannot be opened.
+    Discovery discoverAt(size_t position);
     /// Opens the discovered turntable as catalogue row `row` (0 of a one-name
     /// list: the identified model). False with the plug-in's text in `*error`.
     bool open(size_t row, std::string* error);

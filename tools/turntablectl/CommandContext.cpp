@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "CommandFailure.h"
+#include "TableChoice.h"
 
 namespace {
 
@@ -135,65 +136,44 @@ std::string CommandContext::noTurntableText(const std::string& pluginText) const
 }
 
 HostSession::Discovery CommandContext::discoverOrFail() {
-    using Table = HxVorandelTurntableControl::AttachedTurntable;
-    const std::vector<Table> tables = attachedTurntables();
-    if (tables.empty()) {
-        // The plug-in's own text, from its own discovery.
-        const HostSession::Discovery none = m_session->discover();
-        throw CommandFailure(EXIT_NO_TURNTABLE, noTurntableText(none.error));
-    }
-    const Table* chosen = nullptr;
-    if (m_options.table) {
-        if (*m_options.table >= (long long)tables.size()) {
+    const std::optional<size_t> position =
+        m_options.table ? std::optional<size_t>(size_t(*m_options.table)) : std::nullopt;
+    const TableChoice choice =
+        TableChoice::choose(attachedTurntables(), position, m_options.serial);
+    switch (choice.outcome()) {
+        case TableChoice::Outcome::NoneAttached:
+            // The plug-in's own text, from its own discovery.
+            throw CommandFailure(EXIT_NO_TURNTABLE, noTurntableText(m_session->discover().error));
+        case TableChoice::Outcome::NoSuchPosition:
             throw CommandFailure(EXIT_NO_TURNTABLE,
                                  "--table " + std::to_string(*m_options.table) +
                                      ": no turntable at that position (" +
-                                     std::to_string(tables.size()) +
+                                     std::to_string(choice.tables().size()) +
                                      " attached, positions from 0; see `turntablectl list`)\n");
-        }
-        chosen = &tables[size_t(*m_options.table)];
-    } else if (m_options.serial) {
-        for (const Table& table : tables) {
-            chosen = table.serial == *m_options.serial ? &table : chosen;
-        }
-        if (chosen == nullptr) {
+        case TableChoice::Outcome::NoSuchSerial:
             throw CommandFailure(EXIT_NO_TURNTABLE,
                                  "--serial " + *m_options.serial +
                                      ": no attached turntable has that serial (see "
                                      "`turntablectl list`)\n");
-        }
-    } else {
-        // As the plug-in's own discovery chooses: the first identified
-        // turntable, else the first one that opens.
-        for (const Table& table : tables) {
-            if (chosen == nullptr && table.openable && table.catalogueRow != -1) {
-                chosen = &table;
-            }
-        }
-        for (const Table& table : tables) {
-            if (chosen == nullptr && table.openable) {
-                chosen = &table;
-            }
-        }
-        if (chosen == nullptr) {
-            chosen = &tables.front();
-        }
+        case TableChoice::Outcome::NotOpenable:
+        case TableChoice::Outcome::Chosen:
+            break;
     }
-    m_chosen = {chosen->position, chosen->serial, tables.size()};
-    if (!chosen->openable) {
+    const TableChoice::Attached& chosen = choice.table();
+    m_chosen = {chosen.position, chosen.serial, choice.tables().size()};
+    if (choice.outcome() == TableChoice::Outcome::NotOpenable) {
         throw CommandFailure(EXIT_OPEN_FAILED, "cannot open the turntable at position " +
-                                                   std::to_string(chosen->position) + " (serial " +
-                                                   chosen->serial + "): " + chosen->problem +
+                                                   std::to_string(chosen.position) + " (serial " +
+                                                   chosen.serial + "): " + chosen.problem +
                                                    "; its identity record cannot be read either");
     }
-    HostSession::Discovery discovery;
-    discovery.names = m_plugin->availableDevicesAt(chosen->position);
+    const HostSession::Discovery discovery = m_session->discoverAt(chosen.position);
     if (!discovery.found()) {
         // Unplugged or taken since the listing.
-        throw CommandFailure(EXIT_OPEN_FAILED, m_plugin->lastError());
+        throw CommandFailure(EXIT_OPEN_FAILED, discovery.error);
     }
     if (m_bench) {
-        m_bench->follow(chosen->deviceIndex);
+        m_bench->follow(chosen.deviceIndex);
     }
     return discovery;
 }
