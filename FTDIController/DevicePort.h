@@ -38,7 +38,7 @@ public:
     /// chip clocks them out one byte period apart; true when every byte was
     /// taken. The write blocks while the chip's buffer is full, for most of
     /// a move, so the lock is held only to read the handle: the owner keeps
-    /// the handle open until the writing move has ended.
+    /// the handle open until the writer is done (a move, or exclusive work).
     bool writeStream(const unsigned char* bytes, size_t count);
     /// FT_SetBaudRate: the rate at which the chip clocks bytes out in
     /// bit-bang mode. False when the call fails.

@@ -51,6 +51,14 @@ bool FTDIController::triggerShutterRelease() {
     return false;
 }
 
+MeasuredByteClock FTDIController::GetMeasuredByteClock() const {
+    return {};
+}
+
+MeasuredByteClock FTDIController::MeasureByteClock() {
+    return {};
+}
+
 bool FTDIController::SetUpBoard() {
     return true;
 }

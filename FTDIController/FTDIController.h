@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "DevicePort.h"
+#include "MeasuredByteClock.h"
 #include "ftd2xx.h"
 
 /// The device layer: one object owns at most one FT245R, opened through the
@@ -207,6 +208,13 @@ public:
     /// Base: does nothing and returns false.
     virtual bool triggerShutterRelease();
 
+    /// The chip's byte clock in bit-bang mode as last measured (by a driver
+    /// that streams bytes); base: not measured.
+    virtual MeasuredByteClock GetMeasuredByteClock() const;
+    /// Measures the chip's byte clock now with a stream that moves nothing;
+    /// base: does nothing and answers not measured.
+    virtual MeasuredByteClock MeasureByteClock();
+
     // ---- Rotation parameters and position ----
 
     /// Prepares the board (virtual Initialize) and starts the driver's worker
@@ -381,13 +389,17 @@ protected:
     /// chip clocks them out of its transmit buffer one byte period apart;
     /// the call blocks while that buffer is full. True when every byte was
     /// taken; otherwise records TT_ERROR_WRITE_FAILED and returns false. The
-    /// shadow byte is not changed. For the worker of a move only: the port
-    /// lock is not held while the write blocks (closing stops the move
-    /// before it releases the handle).
+    /// shadow byte is not changed. For the worker of a move or exclusive
+    /// port work only: the port lock is not held while the write blocks
+    /// (closing stops the move and waits for exclusive work before it
+    /// releases the handle).
     bool writeChipBytes(const unsigned char* bytes, size_t count);
     /// FT_SetBaudRate on the held handle: the rate at which the chip clocks
     /// bytes out in bit-bang mode. False when the call fails.
     bool setChipBaudRate(unsigned long baudRate);
+    /// Purges the transmit buffer: bytes written but not yet at the pins
+    /// never get there. Nothing recorded.
+    void dropQueuedChipBytes();
     /// Purges the receive buffer and reads one fresh sample of the port;
     /// records TT_ERROR_OK or TT_ERROR_READ_FAILED; returns the byte AND mask
     /// (0 when the read fails or delivers nothing).
@@ -440,6 +452,8 @@ protected:
     static const unsigned char BITMODE_RESET = 0;
     static const unsigned char BITMODE_ASYNC_BITBANG = 1;
     static constexpr double DEGREES_PER_REVOLUTION = 360.0;
+    /// The baud rate openDevice sets: every byte reaches the pins at once.
+    static constexpr unsigned long OPEN_BAUD_RATE = 1000000;
 
 private:
     /// The states of the connection and of the move; see the class comment.

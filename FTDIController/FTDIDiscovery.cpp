@@ -102,7 +102,7 @@ bool FTDIController::openHandle(int index, std::wstring* errorString) {
         }
         return false;
     }
-    D2xxDiagnostics::checked("FT_SetBaudRate", FT_SetBaudRate(handle, 1000000));
+    D2xxDiagnostics::checked("FT_SetBaudRate", FT_SetBaudRate(handle, OPEN_BAUD_RATE));
     D2xxDiagnostics::checked("FT_SetLatencyTimer", FT_SetLatencyTimer(handle, 2));
     m_port.attach(handle);
     TT_LOG(Device, Debug, "device %d opened", index);

@@ -1,4 +1,6 @@
 #include "FTDIController.h"
+
+#include "D2xxDiagnostics.h"
 #include "MonotonicWait.h"
 
 unsigned char FTDIController::SetMaskBits(unsigned char packet, unsigned char mask,
@@ -33,6 +35,11 @@ bool FTDIController::writeChipBytes(const unsigned char* bytes, size_t count) {
 
 bool FTDIController::setChipBaudRate(unsigned long baudRate) {
     return m_port.setBaudRate(baudRate);
+}
+
+void FTDIController::dropQueuedChipBytes() {
+    D2xxDiagnostics::checked(
+        "FT_Purge", m_port.call([](FT_HANDLE handle) { return FT_Purge(handle, FT_PURGE_TX); }));
 }
 
 unsigned char FTDIController::readChipByte(unsigned char mask) {

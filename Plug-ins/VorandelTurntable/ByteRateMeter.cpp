@@ -21,7 +21,7 @@ void ByteRateMeter::wrote(size_t bytes, int64_t startedAt, int64_t returnedAt) {
     m_lastBlocked = blocked;
     if (full && interval > 0)
         m_rates.push_back(static_cast<double>(bytes) * 1e9 / static_cast<double>(interval));
-    if (returnedAt - m_start >= SPAN_NS && m_rates.size() >= MIN_INTERVALS) {
+    if (returnedAt - m_start >= m_spanNs && m_rates.size() >= m_minIntervals) {
         std::vector<double> sorted = m_rates;
         std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
         m_bytesPerSecond = sorted[sorted.size() / 2];

@@ -18,10 +18,17 @@ public:
     /// Writes passed over before the timing starts, so that the buffer is
     /// full by then.
     static constexpr unsigned WARM_UP_WRITES = 3;
-    /// How long the timing runs, and over at least how many writes.
+    /// How long the timing of a move runs, and over at least how many
+    /// writes: short, so that a chip at another multiple is corrected early
+    /// in the first move.
     static constexpr int64_t SPAN_NS = 100000000;
     static constexpr size_t MIN_INTERVALS = 3;
     static constexpr int64_t BLOCKED_NS = 2000000;
+
+    /// Times over at least `spanNs` and `minIntervals` writes that tell the
+    /// rate: more of them outvote more stalls of a busy host.
+    explicit ByteRateMeter(int64_t spanNs = SPAN_NS, size_t minIntervals = MIN_INTERVALS)
+        : m_spanNs(spanNs), m_minIntervals(minIntervals) {}
 
     /// A write of `bytes` made at `startedAt` returned at `returnedAt` (ns,
     /// monotonic clock). Only a write that waited for the chip (at least
@@ -42,6 +49,8 @@ public:
     static double bytesPerBaud(double bytesPerSecond, unsigned long baud);
 
 private:
+    int64_t m_spanNs;
+    size_t m_minIntervals;
     unsigned m_writes = 0;
     int64_t m_start = 0;
     int64_t m_last = 0;

@@ -9,7 +9,7 @@
 #include "PulseMode.h"
 
 HxStepperMotor::HxStepperMotor(std::function<void()> moveEndReport)
-    : FTDIController(VorandelTurntable), m_bytesPerBaud(16.0), m_measuredByteRate(0.0) {
+    : FTDIController(VorandelTurntable) {
     SetTurntableProfile(TurntableProfile{/*bSupportsDirection=*/true, /*bSupportsSpeed=*/true,
                                          /*bSupportsLockUnlock=*/true});
     SetMoveEndReport(std::move(moveEndReport));
@@ -20,6 +20,7 @@ HxStepperMotor::~HxStepperMotor() {
 }
 
 bool HxStepperMotor::SetUpBoard() {
+    m_chipBaudRate.store(OPEN_BAUD_RATE);
     enterAsyncBitBang(BoardPins::Stepper::OUTPUTS);
 
     SetMaskBits(BoardPins::Stepper::FOCUS, BITS_OFF);
@@ -67,7 +68,9 @@ bool HxStepperMotor::Initialize() {
     SetMaskBits(BoardPins::Stepper::USB_ENABLE, GetUSBEnableIsActiveHigh() ? BITS_ON : BITS_OFF);
     SetMaskBits(BoardPins::Stepper::FOCUS, BITS_OFF);
     SetMaskBits(BoardPins::Stepper::SHUTTER, BITS_OFF);
-    writeChipByte();
+    m_clockedMove.store(PulseMode::fromEnvironment() == PulseMode::Clocked);
+    if (!m_clockedMove.load())
+        writeChipByte();
     return true;
 }
 
@@ -78,8 +81,10 @@ bool HxStepperMotor::StartRotationThread() {
 FTDIController::MotionOutcome HxStepperMotor::rotationThread(FTDIController* thisController,
                                                              uint32_t nNumberOfSteps) {
     auto* stepperMotor = static_cast<HxStepperMotor*>(thisController);
-    if (PulseMode::fromEnvironment() == PulseMode::Clocked)
+    if (stepperMotor->m_clockedMove.load())
         return stepperMotor->clockedMotion(nNumberOfSteps);
+    // A clocked move before this one left the chip at the grid's rate.
+    stepperMotor->useChipBaudRate(OPEN_BAUD_RATE);
 
     const unsigned char packet = stepperMotor->GetPacket();
     const uint32_t nSpeed = stepperMotor->GetRotationSpeed();

@@ -543,6 +543,28 @@ bool HxVorandelTurntableControl::readFromEEPROM(short* writtenId) {
     return answerFrom(*m_PImpl, false, &FTDIController::readFromEEPROM, writtenId);
 }
 
+namespace {
+HxVorandelTurntableControl::ChipByteClock hostView(const MeasuredByteClock& clock) {
+    HxVorandelTurntableControl::ChipByteClock view;
+    view.bytesPerSecond = clock.bytesPerSecond;
+    view.baudRate = clock.baudRate;
+    view.bytesPerBaud = clock.bytesPerBaud;
+    return view;
+}
+}  // namespace
+
+HxVorandelTurntableControl::ChipByteClock HxVorandelTurntableControl::chipByteClock() const {
+    return hostView(
+        answerFrom(*m_PImpl, MeasuredByteClock{}, &FTDIController::GetMeasuredByteClock));
+}
+
+HxVorandelTurntableControl::ChipByteClock HxVorandelTurntableControl::measureChipByteClock() {
+    const std::shared_ptr<FTDIController> driver = heldDriver(*m_PImpl);
+    if (!driver || fromAnotherConnectionsReport(this, driver.get()))
+        return {};
+    return hostView(driver->MeasureByteClock());
+}
+
 std::vector<HxVorandelTurntableControl::AttachedTurntable>
 HxVorandelTurntableControl::attachedTurntables() {
     std::vector<AttachedTurntable> tables;

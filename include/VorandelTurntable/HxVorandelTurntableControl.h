@@ -244,6 +244,33 @@ public:
     /// [any thread; any state]
     bool readFromEEPROM(short* writtenId);
 
+    /// How fast the open turntable's chip clocks bytes out to its pins in
+    /// bit-bang mode: what times the step pulses of a clocked move
+    /// (VORANDEL_TURNTABLE_PULSES=clocked).
+    struct ChipByteClock {
+        double bytesPerSecond = 0.0;  ///< bytes clocked out a second; 0: not measured
+        unsigned long baudRate = 0;   ///< the baud rate the chip ran at meanwhile
+        /// Bytes a second per baud the plug-in takes the chip to clock from
+        /// then on: 16 (the published figure for these chips) or 4 when the
+        /// measurement is within 10 % of it, else the measured ratio.
+        double bytesPerBaud = 0.0;
+    };
+    /// [any thread; any state] The byte clock as last measured on the open
+    /// connection, by its first clocked move or by measureChipByteClock();
+    /// all zero while closed, before a measurement and on the DC board.
+    ChipByteClock chipByteClock() const;
+    /// Measures the chip's byte clock now (stepper boards): streams bytes
+    /// of the port's present level for some 0.35 s (0.45 s on a chip at 4
+    /// bytes a second per baud), so no line changes and nothing moves,
+    /// times the writes (at the real-time priority a move's worker gets,
+    /// for the call's length), then keeps what it measured as chipByteClock(),
+    /// logs it and answers it. Clocked moves run at the baud rate corrected
+    /// by it from then on. [any thread; Open, Idle, or while a report runs]
+    /// starts are refused meanwhile and a close waits; refused (all zero,
+    /// nothing written) as the shutter release is, and on the DC board. All
+    /// zero also when the chip's writes never waited for it.
+    ChipByteClock measureChipByteClock();
+
     /// One attached turntable chip (an FT245R), as attachedTurntables()
     /// lists it.
     struct AttachedTurntable {

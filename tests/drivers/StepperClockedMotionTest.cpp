@@ -46,8 +46,11 @@ protected:
         stepper.reset();
         bench.reset();
         bench = ftsim::BenchBuilder()
-                    .device(ftsim::DeviceSetup().byteClock(byteClockMultiple).stepper(
-                        ftsim::StepperSetup().stepsPerRevolution(kCountsPerRevolution)))
+                    .device(ftsim::DeviceSetup()
+                                .byteClock(byteClockMultiple)
+                                .identity(5)
+                                .stepper(
+                                    ftsim::StepperSetup().stepsPerRevolution(kCountsPerRevolution)))
                     .buildUnique();
         stepper = std::make_unique<Stepper>(reports.control());
         stepper->SetCountsPerRevolution(kCountsPerRevolution);
@@ -91,8 +94,12 @@ TEST_F(ClockedStepper, PulsesKeepTheirShapeOnTheByteGridWithNoSpread) {
     ASSERT_EQ(pulses.size(), 40u);
     EXPECT_EQ(board().position(), 40);
     EXPECT_EQ(board().pulsesLost(), 0u);
-    // The direction is set at least 1 ms before the first rising edge.
-    EXPECT_GE(pulses[0].rise - all.front().time, NS_PER_MS);
+    // The stream's first byte sets the direction and enables the motor,
+    // 1 ms before the first rising edge.
+    constexpr unsigned char kDirectionAndEnable =
+        BoardPins::Stepper::MOTOR_DIRECTION | BoardPins::Stepper::MOTOR_ENABLE;
+    EXPECT_EQ(all.front().byte & kDirectionAndEnable, kDirectionAndEnable);
+    EXPECT_EQ(pulses[0].rise - all.front().time, NS_PER_MS);
     for (std::size_t i = 0; i < pulses.size(); ++i) {
         EXPECT_EQ(pulses[i].fall - pulses[i].rise, 2 * NS_PER_MS) << "pulse " << i;
         if (i > 0) {
@@ -102,6 +109,36 @@ TEST_F(ClockedStepper, PulsesKeepTheirShapeOnTheByteGridWithNoSpread) {
     // The move ended with the step line low and the position bookkept.
     EXPECT_EQ(all.back().byte & BoardPins::Stepper::STEP, 0);
     EXPECT_DOUBLE_EQ(FTDIControllerTestAccess::currentAngle(*stepper), angleOf(40));
+}
+
+TEST_F(ClockedStepper, AMoveAfterAClockedOneStartsWithItsStreamAndEndsWithItsLastByte) {
+    stepper->SetRotationSpeed(0);
+    runCounted(20);
+    for (const bool locked : {true, false}) {
+        stepper->SetLockMotorWhenIdle(locked, false);
+        bench->trace().clear();
+        runCounted(locked ? -20 : 20);
+        // No purge, single byte or baud rate ahead of the stream: the chip
+        // still runs at the grid's rate. After it: the idle bytes that time
+        // its end, then their purge, alone while the motor stays locked, or
+        // with the motor's release in one byte.
+        const std::vector<ftsim::Call> calls = bench->trace().entries(0);
+        ASSERT_GE(calls.size(), 4u);
+        EXPECT_EQ(calls.front().function, "FT_Write");
+        EXPECT_GT(calls.front().arg0, 1u);
+        std::size_t at = calls.size() - (locked ? 2 : 3);
+        EXPECT_EQ(calls[at].function, "FT_Write") << "locked " << locked;
+        EXPECT_EQ(calls[at].arg0, 256u) << "locked " << locked;
+        EXPECT_EQ(calls[++at].function, "FT_Purge") << "locked " << locked;
+        if (!locked) {
+            EXPECT_EQ(calls[++at].function, "FT_Write");
+            EXPECT_EQ(calls[at].arg0, 1u);
+        }
+        for (const ftsim::Call& call : calls)
+            EXPECT_NE(call.function, "FT_SetBaudRate");
+    }
+    EXPECT_EQ(board().pulsesCounted(), 60u);
+    EXPECT_FALSE(board().enabled());
 }
 
 TEST_F(ClockedStepper, AtFullSpeedAPulseIsOneByteHighAndOneMillisecondLow) {
@@ -156,8 +193,10 @@ TEST_F(ClockedStepper, AChipOfAnotherByteClockIsMeasuredAndCorrected) {
     stepper->SetRotationSpeed(0);
     runCounted(400);  // some 440 ms at the grid's rate
 
-    EXPECT_DOUBLE_EQ(stepper->bytesPerBaud(), 4.0);
-    EXPECT_NEAR(stepper->measuredByteRate(), 2500.0, 75.0);
+    const MeasuredByteClock clock = stepper->GetMeasuredByteClock();
+    EXPECT_DOUBLE_EQ(clock.bytesPerBaud, 4.0);
+    EXPECT_NEAR(clock.bytesPerSecond, 2500.0, 75.0);
+    EXPECT_EQ(clock.baudRate, 625u);
     const std::vector<Pulse> pulses = steps();
     ASSERT_EQ(pulses.size(), 400u);
     // From 200 ms after the first pulse on, every period is the asked one.
@@ -169,6 +208,78 @@ TEST_F(ClockedStepper, AChipOfAnotherByteClockIsMeasuredAndCorrected) {
         ++checked;
     }
     EXPECT_GT(checked, 100u);
+}
+
+TEST_F(ClockedStepper, AMeasurementMovesNothingAndTheNextMoveRunsAtTheChipsRateFromItsStart) {
+    open(4);
+    stepper->SetRotationSpeed(0);
+    // A move too short to measure anything leaves the motor enabled and the
+    // direction set: the level the measurement must keep.
+    stepper->SetLockMotorWhenIdle(true, false);
+    runCounted(5);
+    EXPECT_FALSE(stepper->GetMeasuredByteClock().measured());
+    const unsigned char level = writes().back().byte;
+    ASSERT_EQ(level & BoardPins::Stepper::MOTOR_ENABLE, BoardPins::Stepper::MOTOR_ENABLE);
+    bench->trace().clear();
+
+    const MeasuredByteClock clock = stepper->MeasureByteClock();
+    ASSERT_TRUE(clock.measured());
+    EXPECT_DOUBLE_EQ(clock.bytesPerBaud, 4.0);
+    // Snapped to 4 within 10 %; a busy host makes single readings a few
+    // per cent off.
+    EXPECT_NEAR(clock.bytesPerSecond, 2500.0, 250.0);
+    EXPECT_EQ(clock.baudRate, 625u);
+    EXPECT_DOUBLE_EQ(stepper->GetMeasuredByteClock().bytesPerSecond, clock.bytesPerSecond);
+    // Every byte that reached the pins was the level they already had.
+    const std::vector<ftsim::PortWrite> during = writes();
+    EXPECT_GT(during.size(), 250u);
+    for (const ftsim::PortWrite& write : during)
+        ASSERT_EQ(write.byte, level);
+    EXPECT_EQ(board().position(), 5);
+    EXPECT_EQ(board().pulsesLost(), 0u);
+
+    // Measured already: the move is at the asked period from its first step.
+    bench->trace().clear();
+    runCounted(100);
+    const std::vector<Pulse> pulses = steps();
+    ASSERT_EQ(pulses.size(), 100u);
+    EXPECT_EQ(board().position(), 105);
+    for (std::size_t i = 1; i < pulses.size(); ++i)
+        EXPECT_EQ(pulses[i].rise - pulses[i - 1].rise, NS_PER_MS + kBytePeriod) << "pulse " << i;
+}
+
+TEST_F(ClockedStepper, AMeasurementOfAPublishedRateChipIsRefusedWhileAMoveRuns) {
+    stepper->SetRotationContinuous();
+    ASSERT_TRUE(stepper->startRotation());
+    EXPECT_FALSE(stepper->MeasureByteClock().measured());
+    ASSERT_TRUE(stepper->stopRotation());
+    // The move measured the chip; a measurement now tells the same.
+    const MeasuredByteClock byMove = stepper->GetMeasuredByteClock();
+    const MeasuredByteClock now = stepper->MeasureByteClock();
+    ASSERT_TRUE(now.measured());
+    EXPECT_DOUBLE_EQ(now.bytesPerBaud, 16.0);
+    EXPECT_NEAR(now.bytesPerSecond, 10000.0, 1000.0);
+    if (byMove.measured()) {
+        EXPECT_DOUBLE_EQ(byMove.bytesPerBaud, 16.0);
+    }
+}
+
+TEST_F(ClockedStepper, HostCallsOnThePortRunWhileTheWorkerSleepsInTheStream) {
+    stepper->SetRotationSpeed(0);
+    stepper->SetRotationContinuous();
+    ASSERT_TRUE(stepper->startRotation());
+    // The identity record is read through the same handle while the worker
+    // sleeps in its write, which holds no lock of the port meanwhile.
+    for (int read = 0; read < 20; ++read) {
+        short row = -1;
+        ASSERT_TRUE(stepper->readFromEEPROM(&row)) << "read " << read;
+        EXPECT_EQ(row, 5);
+        stepper->GetMeasuredByteClock();
+    }
+    EXPECT_TRUE(stepper->IsTurntableRotating());
+    ASSERT_TRUE(stepper->stopRotation());
+    EXPECT_EQ(std::size_t(board().position()), steps().size());
+    EXPECT_GT(board().position(), 0);
 }
 
 TEST_F(ClockedStepper, AChipPulledOutMidMoveEndsTheMove) {
@@ -223,7 +334,7 @@ TEST(ByteRate, AMeasuredRateIsReadAsAWholeMultipleOfTheGeneratedBaudRate) {
     meter.wrote(100, t + 60 * NS_PER_MS, t + 60 * NS_PER_MS + 1000);
     t += 60 * NS_PER_MS + 1000;
     EXPECT_FALSE(meter.measured());  // two rates so far
-    blockedWrite(40 * NS_PER_MS);     // follows a write that did not wait: no rate
+    blockedWrite(40 * NS_PER_MS);    // follows a write that did not wait: no rate
     EXPECT_FALSE(meter.measured());
     blockedWrite(40 * NS_PER_MS);
     ASSERT_TRUE(meter.measured());

@@ -65,3 +65,35 @@ TEST(HostView, HostListsOpensTurnsAndClosesThroughTheExportedInterface) {
     TurntableHardwarePrivate::hardwareDisconnected = nullptr;
     TurntableHardwarePrivate::turntableRotationStopped = nullptr;
 }
+
+TEST(HostView, HostMeasuresTheChipsByteClockWithoutTurningTheTable) {
+    ftsim::Bench bench = ftsim::BenchBuilder()
+                             .device(ftsim::DeviceSetup().identity(3).byteClock(4).stepper(
+                                 ftsim::StepperSetup().stepsPerRevolution(19520)))
+                             .build();
+    TurntableHardwarePrivate::hardwareOpenSucceeded = [](HxTurntableHardware*, size_t, bool) {};
+    TurntableHardwarePrivate::hardwareDisconnected = [](HxTurntableHardware*, size_t) {};
+
+    HxVorandelTurntableControl plugin;
+    EXPECT_EQ(0.0, plugin.chipByteClock().bytesPerSecond);  // closed
+    ASSERT_EQ(1u, plugin.availableDevices().size());
+    bool opened = false;
+    plugin.openDevice(0, &opened);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(0.0, plugin.chipByteClock().bytesPerSecond);  // not measured yet
+
+    const HxVorandelTurntableControl::ChipByteClock clock = plugin.measureChipByteClock();
+    EXPECT_EQ(4.0, clock.bytesPerBaud);
+    EXPECT_NEAR(2500.0, clock.bytesPerSecond, 250.0);
+    EXPECT_EQ(625u, clock.baudRate);
+    EXPECT_EQ(clock.bytesPerSecond, plugin.chipByteClock().bytesPerSecond);
+    EXPECT_EQ(0, bench.device(0).stepper().position());
+    EXPECT_EQ(0u, bench.device(0).stepper().pulsesCounted());
+    EXPECT_EQ(0u, bench.device(0).stepper().pulsesLost());
+
+    plugin.closeDevice();
+    EXPECT_EQ(0.0, plugin.chipByteClock().bytesPerSecond);
+    EXPECT_EQ(0.0, plugin.measureChipByteClock().bytesPerSecond);
+    TurntableHardwarePrivate::hardwareOpenSucceeded = nullptr;
+    TurntableHardwarePrivate::hardwareDisconnected = nullptr;
+}

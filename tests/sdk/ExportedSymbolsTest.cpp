@@ -89,6 +89,8 @@ TEST(ExportedSymbols, HostViewIsComplete) {
         "typeinfo for HxTurntableHardware",
         "HxVorandelTurntableControl::HxVorandelTurntableControl()",
         "vtable for HxVorandelTurntableControl",
+        "HxVorandelTurntableControl::chipByteClock() const",
+        "HxVorandelTurntableControl::measureChipByteClock()",
     };
     for (const std::string& name : required) {
         bool found = false;

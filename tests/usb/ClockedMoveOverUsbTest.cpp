@@ -58,7 +58,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ClockedOverUsb, AMoveIsOnTheByteGridWithExactPeriodsAndThePacedRateAfter) {
+TEST_F(ClockedOverUsb, AMoveIsOnTheByteGridWithExactPeriodsAndAPacedMoveAfterIsAtThePacedRate) {
     const auto chip = UsbTestbed::instance().plug(cobaltChip());
     HxVorandelTurntableControl plugin;
     openCobalt(plugin);
@@ -72,9 +72,20 @@ TEST_F(ClockedOverUsb, AMoveIsOnTheByteGridWithExactPeriodsAndThePacedRateAfter)
     EXPECT_EQ(0u, moved.stepsLost);
     ASSERT_EQ(120u, moved.stepTimes.size());
     EXPECT_GE(exactPeriods(moved.stepTimes, 0, 2 * kMs), 110u);
-    // Multi-byte transfers, and the chip back at the paced rate.
+    // Multi-byte transfers; the chip stays at the grid's rate for the next
+    // clocked move.
     EXPECT_LT(moved.bulkOutTransfers, 40u);
-    EXPECT_EQ(1000000u, moved.baudRate);
+    EXPECT_EQ(625u, moved.baudRate);
+
+    // A host-paced move puts it back at the paced rate before its steps.
+    ASSERT_EQ(0, setenv("VORANDEL_TURNTABLE_PULSES", "paced", 1));
+    EXPECT_TRUE(plugin.rotateDeviceToAngle(65.0f));  // 10 counts
+    ASSERT_TRUE(finishMove(plugin));
+    const ChipSnapshot paced = chip->snapshot();
+    EXPECT_EQ(130u, paced.steps);
+    EXPECT_EQ(1000000u, paced.baudRate);
+    // One transfer per edge: two a step, plus the move's own writes.
+    EXPECT_GE(paced.bulkOutTransfers - moved.bulkOutTransfers, 20u);
     plugin.closeDevice();
 }
 

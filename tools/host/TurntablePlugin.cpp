@@ -179,3 +179,9 @@ double TurntablePlugin::globalPositionInDegrees() const {
 HxVorandelTurntableControl::MoveOutcome TurntablePlugin::lastMoveOutcome() const {
     return m_entry->lastMoveOutcome(m_object);
 }
+HxVorandelTurntableControl::ChipByteClock TurntablePlugin::chipByteClock() const {
+    return m_entry->chipByteClock(m_object);
+}
+HxVorandelTurntableControl::ChipByteClock TurntablePlugin::measureChipByteClock() {
+    return m_entry->measureChipByteClock(m_object);
+}

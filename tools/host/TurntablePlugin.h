@@ -75,6 +75,10 @@ public:
     double globalPositionInDegrees() const;
     /// How the last move of the open connection ended.
     HxVorandelTurntableControl::MoveOutcome lastMoveOutcome() const;
+    /// The chip's byte clock as last measured; all zero until then.
+    HxVorandelTurntableControl::ChipByteClock chipByteClock() const;
+    /// Measures the chip's byte clock with a stream that moves nothing.
+    HxVorandelTurntableControl::ChipByteClock measureChipByteClock();
 
 private:
     struct EntryPoints;

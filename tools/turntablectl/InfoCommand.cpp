@@ -35,8 +35,19 @@ int runInfo(CommandContext& context, bool json) {
     const char* const moveScheduling = RealtimeMoveScope::describe(RealtimeMoveScope::probe());
     info["moveScheduling"] = moveScheduling;
     // What the plug-in will read when the next move starts.
-    const char* const pulses = PulseMode::name(PulseMode::fromEnvironment());
+    const PulseMode::Mode pulseMode = PulseMode::fromEnvironment();
+    const char* const pulses = PulseMode::name(pulseMode);
     info["stepPulses"] = pulses;
+    // Clocked, the chip's crystal times every step: measure it now, with a
+    // stream that holds every line where it is, so that a technician sees
+    // whether this chip clocks at the published rate before anything turns.
+    const HxVorandelTurntableControl::ChipByteClock clock =
+        pulseMode == PulseMode::Clocked ? plugin.measureChipByteClock() : plugin.chipByteClock();
+    const bool clockMeasured = clock.bytesPerSecond > 0.0;
+    info["chipByteClock"] = clockMeasured ? nlohmann::json{{"bytesPerSecond", clock.bytesPerSecond},
+                                                           {"baudRate", clock.baudRate},
+                                                           {"bytesPerBaud", clock.bytesPerBaud}}
+                                          : nlohmann::json(nullptr);
     info["backend"] = context.backendName();
     info["plugin"] = plugin.path();
 
@@ -75,6 +86,18 @@ int runInfo(CommandContext& context, bool json) {
                 RealtimeMoveScope::ENVIRONMENT_VARIABLE);
     std::printf("Step pulses:             %s (%s=clocked|paced, or --pulses)\n", pulses,
                 PulseMode::VARIABLE);
+    if (clockMeasured) {
+        std::printf(
+            "Chip byte clock:         %.1f bytes/s at %lu baud: %g bytes a second per baud%s\n",
+            clock.bytesPerSecond, clock.baudRate, clock.bytesPerBaud,
+            clock.bytesPerBaud == 16.0 ? " (the published figure)"
+                                       : " (the published figure is 16)");
+    } else {
+        std::printf("Chip byte clock:         not measured (%s)\n",
+                    pulseMode == PulseMode::Clocked
+                        ? "this board has no clocked moves, or its chip's writes could not be timed"
+                        : "measured in clocked mode");
+    }
     std::printf("D2XX library:            %s\n", context.backendName().c_str());
     std::printf("Plug-in:                 %s\n", plugin.path().c_str());
     return EXIT_OK;

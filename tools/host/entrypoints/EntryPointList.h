@@ -70,7 +70,13 @@
                    &HxVorandelTurntableControl::globalPositionInDegrees)                           \
     TT_ENTRY_POINT(lastMoveOutcome,                                                                \
                    HxVorandelTurntableControl::MoveOutcome (HxVorandelTurntableControl::*)() const, \
-                   &HxVorandelTurntableControl::lastMoveOutcome)
+                   &HxVorandelTurntableControl::lastMoveOutcome)                                   \
+    TT_ENTRY_POINT(chipByteClock,                                                                  \
+                   HxVorandelTurntableControl::ChipByteClock (HxVorandelTurntableControl::*)() const, \
+                   &HxVorandelTurntableControl::chipByteClock)                                     \
+    TT_ENTRY_POINT(measureChipByteClock,                                                           \
+                   HxVorandelTurntableControl::ChipByteClock (HxVorandelTurntableControl::*)(),    \
+                   &HxVorandelTurntableControl::measureChipByteClock)
 
 // The process-wide callback slots, by field and object.
 #define TT_PLUGIN_SLOTS(TT_SLOT)                                                            \
