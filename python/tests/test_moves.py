@@ -9,6 +9,14 @@ import vorandel_turntable as vt
 from conftest import FAST_COUNTS
 
 
+def assert_stopped_part_way(table, bench):
+    """A move cut short: at rest, booked where the board stopped."""
+    assert not table.moving and table.last_move_outcome is vt.MoveOutcome.STOPPED
+    assert 0 < bench.position() < FAST_COUNTS
+    assert table.position == pytest.approx(bench.degrees())
+    assert bench.still_after(0.2)
+
+
 def test_degrees_counts_and_to_end_where_the_board_stands(table, bench):
     table.rotate(degrees=90)
     assert bench.position() == 100 and table.position == 90.0
@@ -59,10 +67,7 @@ def test_continuous_turns_for_its_timeout_then_stops(table, bench):
     start = time.monotonic()
     table.rotate(continuous=True, timeout=0.3)
     assert time.monotonic() - start >= 0.3
-    assert not table.moving and table.last_move_outcome is vt.MoveOutcome.STOPPED
-    assert 0 < bench.position() < FAST_COUNTS
-    assert table.position == pytest.approx(bench.degrees())
-    assert bench.still_after(0.2)
+    assert_stopped_part_way(table, bench)
 
 
 def test_timeout_stops_a_move_that_runs_longer(table, bench):
@@ -70,10 +75,7 @@ def test_timeout_stops_a_move_that_runs_longer(table, bench):
     with pytest.raises(vt.MoveTimeout, match="did not end within") as raised:
         table.rotate(counts=FAST_COUNTS, timeout=0.5)
     assert isinstance(raised.value, TimeoutError)
-    assert not table.moving and table.last_move_outcome is vt.MoveOutcome.STOPPED
-    assert 0 < bench.position() < FAST_COUNTS
-    assert table.position == pytest.approx(bench.degrees())
-    assert bench.still_after(0.2)
+    assert_stopped_part_way(table, bench)
 
 
 def test_other_python_threads_run_while_a_move_blocks(table, bench):
@@ -101,9 +103,7 @@ def test_a_stop_from_another_thread_ends_a_blocking_move(table, bench):
     table.speed = 5
     bench.when_turning(table.stop)
     table.rotate(counts=FAST_COUNTS)  # returns once the other thread stopped it
-    assert not table.moving and table.last_move_outcome is vt.MoveOutcome.STOPPED
-    assert 0 < bench.position() < FAST_COUNTS and bench.still_after(0.2)
-    assert table.position == pytest.approx(bench.degrees())
+    assert_stopped_part_way(table, bench)
 
 
 def test_move_refusals(table, bench):
